@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs the whole test suite.
+# Usage: scripts/test.sh [preset ...]   (presets: default, asan, tsan; default when none)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+presets=("$@")
+((${#presets[@]})) || presets=(default)
+for preset in "${presets[@]}"; do
+  echo "== $preset: build"
+  scripts/build.sh "$preset"
+  echo "== $preset: test"
+  # Widget tests click through a real X server; give them one when there is no display.
+  if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
+    xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset"
+  else
+    ctest --preset "$preset"
+  fi
+done
