@@ -1,0 +1,51 @@
+// The device layer's I/O threads.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "serial/dispatcher_thread.h"
+#include "serial/io_queue.h"
+
+class TRivuPosixDispatcher;
+
+class TRivuPosixThread : public TRivuDispatcherThread {
+ public:
+  explicit TRivuPosixThread(TRivuPosixDispatcher& D);
+
+ protected:
+  bool Stopping() const;
+  TRivuPosixDispatcher& Port;
+};
+
+// Drains the driver into 256-byte chunks on the I/O queue.
+class TReadThread : public TRivuPosixThread {
+ public:
+  using TRivuPosixThread::TRivuPosixThread;
+
+ protected:
+  void Execute() override;
+};
+
+// Takes everything pending in the output buffer and writes it.
+class TWriteThread : public TRivuPosixThread {
+ public:
+  using TRivuPosixThread::TRivuPosixThread;
+
+ protected:
+  void Execute() override;
+
+ private:
+  int32_t WriteSerial();
+  std::vector<uint8_t> Block;
+};
+
+// Watches the device: received bytes wake the read thread; hang-ups, modem
+// line changes and line errors become status items.
+class TStatusThread : public TRivuPosixThread {
+ public:
+  using TRivuPosixThread::TRivuPosixThread;
+
+ protected:
+  void Execute() override;
+};
