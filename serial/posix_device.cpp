@@ -6,7 +6,6 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -120,6 +119,11 @@ bool GetState(int Fd, const TDcb& Shadow, TDcb& Out, int32_t& Error) {
     Error = PortErrorNumber(errno);
     return false;
   }
+  FromTermios(T, Shadow, Out);
+  return true;
+}
+
+void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out) {
   Out = Shadow;
   Out.BaudRate = RateOf(::cfgetospeed(&T));
   switch (T.c_cflag & CSIZE) {
@@ -160,15 +164,9 @@ bool GetState(int Fd, const TDcb& Shadow, TDcb& Out, int32_t& Error) {
   Out.fInX = T.c_iflag & IXOFF;
   Out.XonChar = T.c_cc[VSTART];
   Out.XoffChar = T.c_cc[VSTOP];
-  return true;
 }
 
-bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
-  termios T{};
-  if (::tcgetattr(Fd, &T) != 0) {
-    Error = PortErrorNumber(errno);
-    return false;
-  }
+bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error) {
   speed_t Code;
   if (!RateCode(Dcb.BaudRate, Code) || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > 4) {
     Error = oeInvalidParameter;
@@ -207,6 +205,16 @@ bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
   T.c_cc[VSTOP] = Dcb.XoffChar;
   T.c_cc[VMIN] = 0;
   T.c_cc[VTIME] = 0;
+  return true;
+}
+
+bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
+  termios T{};
+  if (::tcgetattr(Fd, &T) != 0) {
+    Error = PortErrorNumber(errno);
+    return false;
+  }
+  if (!ToTermios(Dcb, T, Error)) return false;
   if (::tcsetattr(Fd, TCSANOW, &T) != 0) {
     Error = PortErrorNumber(errno);
     return false;

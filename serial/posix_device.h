@@ -2,6 +2,8 @@
 // device layer includes this header; nothing else sees termios or ioctl.
 #pragma once
 
+#include <termios.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,6 +21,9 @@ bool Close(int Fd);
 // Reads the line settings; fields the driver has no equivalent for come from
 // Shadow (the record last written).
 bool GetState(int Fd, const TDcb& Shadow, TDcb& Out, int32_t& Error);
+// The translation itself; ToTermios changes only the fields the record owns.
+bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error);
+void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out);
 bool SetState(int Fd, const TDcb& Dcb, int32_t& Error);
 
 bool Purge(int Fd, bool Input);

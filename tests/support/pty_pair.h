@@ -16,6 +16,9 @@ class TPtyPair {
 
   const std::string& SlavePath() const { return SlavePath_; }
   int MasterFd() const { return Master_; }
+  // The harness's own descriptor of the slave: reads the line settings the
+  // code under test gave the device.
+  int SlaveFd() const { return Slave_; }
 
   // Writes all of Data to the master (what the box sends).
   void Write(const void* Data, size_t Len);
