@@ -77,7 +77,7 @@ std::string Canonical(const fs::path& Path) {
 // The product of the tty that Path resolves to, when it is a device of DevDir.
 std::string ProductOfPath(const fs::path& Path, const TPortMapConfig& Config) {
   std::error_code ec;
-  fs::path target = fs::canonical(Path, ec);
+  fs::path target = fs::weakly_canonical(Path, ec);
   if (ec) return {};
   fs::path dev = fs::canonical(Config.DevDir, ec);
   if (ec || target.parent_path() != dev) return {};

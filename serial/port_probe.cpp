@@ -1,10 +1,13 @@
 #include "serial/port_probe.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 
 TProbeResult ClassifyOpenError(int Errno) {
@@ -87,4 +90,14 @@ const char* ProbeResultText(TProbeResult Result) {
       break;
   }
   return "cannot be opened";
+}
+
+std::string DeviceGroup(const std::string& Path) {
+  struct stat st {};
+  if (::stat(Path.c_str(), &st) != 0) return {};
+  group gr{};
+  group* found = nullptr;
+  std::array<char, 4096> buf{};
+  if (::getgrgid_r(st.st_gid, &gr, buf.data(), buf.size(), &found) != 0 || !found) return {};
+  return found->gr_name;
 }
