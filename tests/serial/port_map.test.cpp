@@ -175,13 +175,4 @@ TEST(PortMap, LinksFolderFollowsXdgConfigHome) {
   }
 }
 
-TEST(PortMap, ProcessWideConfigCanBePointedElsewhere) {
-  TScratch s;
-  s.AddDevice("ttyUSB3");
-  SetPortMapConfig(s.Config());
-  EXPECT_EQ(Numbers(CurrentPortMap()), (Rows{{1, "ttyUSB3"}}));
-  ResetPortMapConfig();
-  EXPECT_EQ(CurrentPortMapConfig().DevDir, fs::path("/dev"));
-}
-
 }  // namespace
