@@ -2,17 +2,15 @@
 #pragma once
 
 #include <charconv>
-#include <exception>
 #include <string>
-#include <utility>
 
-class EConvertError : public std::exception {
+#include "serial/exceptions.h"
+
+// The toolkit's conversion error: a plain exception with a message, outside
+// the serial component's own hierarchy.
+class EConvertError : public Exception {
  public:
-  explicit EConvertError(std::string Message) : message_(std::move(Message)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
-
- private:
-  std::string message_;
+  using Exception::Exception;
 };
 
 // Decimal text to int: leading blanks and a sign allowed, nothing after the
