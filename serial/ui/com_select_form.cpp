@@ -1,0 +1,181 @@
+#include "serial/ui/com_select_form.h"
+
+#include <QKeyEvent>
+#include <QListView>
+#include <QScreen>
+
+#include "serial/port_avail.h"
+
+namespace {
+
+const QString kLabel1Text = QStringLiteral("The configured serial port is not valid.");
+constexpr int kLabel1Width = 176;
+
+// The dialog's own face; fontconfig substitutes the closest installed one. The
+// layout is measured for that face's narrow letters, so a wider substitute is
+// narrowed until the longest text fits its place.
+QFont DialogFont() {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(11);
+  for (int stretch = 100; stretch > 70; --stretch) {
+    font.setStretch(stretch);
+    if (QFontMetrics(font).horizontalAdvance(kLabel1Text) <= kLabel1Width) break;
+  }
+  return font;
+}
+
+// Widest popup worth showing; longer device names are elided in the middle.
+constexpr int kMaxPopupWidth = 480;
+
+}  // namespace
+
+TComSelectForm::TComSelectForm(QWidget* Owner)
+    : QDialog(Owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowCloseButtonHint),
+      Bevel1(this),
+      Label1(kLabel1Text, this),
+      Label2(QStringLiteral("Please choose another port."), this),
+      DeviceLabel(this),
+      PortsDelegate(this),
+      PortsComboBox(this),
+      OkBtn(QStringLiteral("OK"), this),
+      AbortBtn(QStringLiteral("Cancel"), this) {
+  setObjectName(QStringLiteral("ComSelectForm"));
+  setWindowTitle(QStringLiteral("Select Port"));
+  setFixedSize(220, 131);
+  setFont(DialogFont());
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    pal.setColor(role, Qt::black);
+  setPalette(pal);
+  setAutoFillBackground(true);
+
+  Bevel1.setObjectName(QStringLiteral("Bevel1"));
+  Bevel1.setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Bevel1.setGeometry(8, 8, 201, 42);
+  Label1.setObjectName(QStringLiteral("Label1"));
+  Label1.setGeometry(18, 14, kLabel1Width, 13);
+  Label2.setObjectName(QStringLiteral("Label2"));
+  Label2.setGeometry(18, 30, 133, 13);
+
+  // The one free strip between the bevel and the list.
+  DeviceLabel.setObjectName(QStringLiteral("DeviceLabel"));
+  DeviceLabel.setGeometry(10, 51, 199, 13);
+  QPalette dim = DeviceLabel.palette();
+  dim.setColor(QPalette::WindowText, dim.color(QPalette::Disabled, QPalette::Text));
+  DeviceLabel.setPalette(dim);
+
+  PortsComboBox.setObjectName(QStringLiteral("PortsComboBox"));
+  PortsComboBox.setEditable(false);
+  PortsComboBox.setGeometry(8, 64, 201, 21);
+  PortsComboBox.setItemDelegate(&PortsDelegate);
+
+  OkBtn.setObjectName(QStringLiteral("OkBtn"));
+  OkBtn.setGeometry(8, 95, 85, 27);
+  OkBtn.setDefault(true);
+  AbortBtn.setObjectName(QStringLiteral("AbortBtn"));
+  AbortBtn.setGeometry(124, 95, 85, 27);
+
+  setTabOrder(&OkBtn, &AbortBtn);
+  setTabOrder(&AbortBtn, &PortsComboBox);
+  OkBtn.setFocus();
+
+  connect(&OkBtn, &QPushButton::clicked, this, [this] { done(mrOk); });
+  connect(&AbortBtn, &QPushButton::clicked, this, [this] { done(mrAbort); });
+  connect(&PortsComboBox, &QComboBox::currentIndexChanged, this, &TComSelectForm::ShowDevice);
+
+  FormCreate();
+}
+
+void TComSelectForm::FormCreate() {
+  const TPortMap map = CurrentPortMap();
+  QString refused;  // a device the user may not open, for the hint below
+  for (unsigned n = MinComNumber; n <= MaxComNumber; ++n) {
+    const TProbeResult result = ProbeComPort(n, map);
+    const TPortEntry* entry = map.Find(n);
+    if (!IsAvailableResult(result)) {
+      if (result == TProbeResult::prAccessDenied && refused.isEmpty())
+        refused = QString::fromStdString(entry->Path);
+      continue;
+    }
+    QString device = QString::fromStdString(entry->Description());
+    if (result == TProbeResult::prInUse)
+      device += QStringLiteral(", ") + QString::fromLatin1(ProbeResultText(result));
+    PortsComboBox.addItem(QStringLiteral("COM%1").arg(n), n);
+    const int row = PortsComboBox.count() - 1;
+    PortsComboBox.setItemData(row, device, TPortItemDelegate::DeviceRole);
+    PortsComboBox.setItemData(row, device, Qt::ToolTipRole);
+  }
+
+  if (PortsComboBox.count() > 0) {
+    PortsComboBox.setCurrentIndex(0);
+    int widest = 0;
+    QStyleOptionViewItem option;
+    option.initFrom(PortsComboBox.view());
+    for (int row = 0; row < PortsComboBox.count(); ++row)
+      widest = std::max(
+          widest, PortsDelegate.sizeHint(option, PortsComboBox.model()->index(row, 0)).width());
+    PortsComboBox.view()->setMinimumWidth(std::min(widest + 24, kMaxPopupWidth));
+  } else if (!refused.isEmpty()) {
+    const std::string group = DeviceGroup(refused.toStdString());
+    DeviceLabel.setText(QStringLiteral("No permission to open %1").arg(refused));
+    DeviceLabel.setToolTip(group.empty()
+                               ? QStringLiteral("No permission to open %1.").arg(refused)
+                               : QStringLiteral("No permission to open %1. Join the group %2 "
+                                                "(sudo usermod -aG %2 $USER), then log in again.")
+                                     .arg(refused, QString::fromStdString(group)));
+  } else {
+    DeviceLabel.setText(QStringLiteral("No serial port found."));
+  }
+  ShowDevice(PortsComboBox.currentIndex());
+}
+
+void TComSelectForm::ShowDevice(int Index) {
+  if (Index < 0) {
+    DeviceLabel.setText(DeviceLabel.fontMetrics().elidedText(DeviceLabel.text(), Qt::ElideRight,
+                                                             DeviceLabel.width()));
+    return;
+  }
+  const QString device = PortsComboBox.itemData(Index, TPortItemDelegate::DeviceRole).toString();
+  DeviceLabel.setText(
+      DeviceLabel.fontMetrics().elidedText(device, Qt::ElideMiddle, DeviceLabel.width()));
+  DeviceLabel.setToolTip(device);
+}
+
+TModalResult TComSelectForm::ShowModal() {
+  return static_cast<TModalResult>(exec());
+}
+
+int TComSelectForm::SelectedComNum() const {
+  const std::string text = SelectedCom().toStdString();
+  return StrToInt(text.size() > 3 ? text.substr(3, 255) : std::string());
+}
+
+QString TComSelectForm::SelectedCom() const {
+  return PortsComboBox.currentText();
+}
+
+void TComSelectForm::reject() {
+  done(mrCancel);
+}
+
+void TComSelectForm::keyPressEvent(QKeyEvent* Event) {
+  // No button answers Escape: the user picks a port, cancels or closes the window.
+  if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
+    Event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(Event);
+}
+
+void TComSelectForm::showEvent(QShowEvent* Event) {
+  QDialog::showEvent(Event);
+  if (Event->spontaneous()) return;
+  if (const QScreen* screen = this->screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
