@@ -26,11 +26,12 @@ int main(int argc, char** argv) {
     form.TCN_RB->setChecked(true);
     form.SpeedButton1->SetGlyph(TBitmap(ConnectedGlyph));
     form.SpeedButton1->SetCaption(QStringLiteral(" DisCnct"));
-    for (const char* line : {"Waiting for STB...", "STB found", "Sending request...",
-                             "Header received", "Receiving data..."})
-      form.Memo1->AddLine(QString::fromUtf8(line));
-    form.ProgressBar1->SetMax(180);
-    form.ProgressBar1->SetPosition(112);
+    form.Memo1->AddLine("Waiting for STB...");
+    form.Memo1->AddLine("Initializing Download task...");
+    for (int i = 0; i < 12; ++i)
+      form.Memo1->AddLine(QString::asprintf("Data packet  %03d  ........... OK", i));
+    form.ProgressBar1->SetMax(20);
+    form.ProgressBar1->SetPosition(12);
   }
   form.show();
   QApplication::processEvents();

@@ -29,7 +29,6 @@ TEST(ErrorBoxText, AppendsAFullStopAfterCharactersSortingAfterIt) {
 }
 
 TEST(ErrorBox, IsAModalStopBoxWithOkTitledWithTheApplicationTitle) {
-  TestApp();
   QString title, text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QMessageBox::StandardButtons buttons;

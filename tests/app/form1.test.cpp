@@ -33,7 +33,6 @@ class TestForm : public TForm1 {
 
 class Form1Test : public ::testing::Test {
  protected:
-  TestAppReady ready;
   TestForm form;
 };
 

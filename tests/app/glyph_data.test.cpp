@@ -109,7 +109,6 @@ TEST(ApplicationIcon, Is32x32With256Colours) {
   EXPECT_EQ(Le(ApplicationIcon, 18, 4), 32u);
   EXPECT_EQ(Le(ApplicationIcon, 22, 4), 32u);
   EXPECT_EQ(Le(ApplicationIcon, 28, 2), 8u);
-  TestApp();
   const TBitmap icon(ApplicationIcon);
   EXPECT_EQ(icon.Width(), 32);
   EXPECT_GT(qGreen(icon.Image().pixel(16, 28)), qRed(icon.Image().pixel(16, 28)) + 40);
@@ -139,7 +138,6 @@ TEST(MemoryStream, WritesAtPositionAndGrows) {
 }
 
 TEST(Bitmap, SavesAndLoadsThroughAStreamByteForByte) {
-  TestApp();
   TMemoryStream stream;
   TBitmap(SpeedButton1Glyph).SaveToStream(stream);
   TBitmap(ConnectedGlyph).SaveToStream(stream);
@@ -156,7 +154,6 @@ TEST(Bitmap, SavesAndLoadsThroughAStreamByteForByte) {
 }
 
 TEST(Bitmap, RejectsBadStreamsAndKeepsItsPicture) {
-  TestApp();
   TBitmap bmp(SpeedButton2Glyph);
   auto truncated = [] {
     TMemoryStream s;

@@ -44,7 +44,6 @@ TEST(ProgressFormulas, CaptionAndFillFollowTheRange) {
 class ProgressBarWidget : public ::testing::Test {
  protected:
   void SetUp() override { bar.resize(476, 27); }
-  TestAppReady ready;
   TSkinProgressBar bar;
 };
 

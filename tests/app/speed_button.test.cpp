@@ -70,7 +70,6 @@ class SpeedButtonWidget : public ::testing::Test {
     button.SetCaption(" Connect");
     button.SetGlyph(TBitmap(SpeedButton1Glyph));
   }
-  TestAppReady ready;
   TSpeedButton button;
 };
 
