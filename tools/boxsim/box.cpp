@@ -32,12 +32,18 @@ std::string Format(const char* format, auto... args) {
 
 std::string_view OutcomeName(Outcome outcome) {
   switch (outcome) {
-    case Outcome::kCompleted: return "completed";
-    case Outcome::kRefused: return "refused";
-    case Outcome::kTimedOut: return "timed out";
-    case Outcome::kInterrupted: return "interrupted by a new request";
-    case Outcome::kHungUp: return "hung up";
-    case Outcome::kStopped: return "stopped";
+    case Outcome::kCompleted:
+      return "completed";
+    case Outcome::kRefused:
+      return "refused";
+    case Outcome::kTimedOut:
+      return "timed out";
+    case Outcome::kInterrupted:
+      return "interrupted by a new request";
+    case Outcome::kHungUp:
+      return "hung up";
+    case Outcome::kStopped:
+      return "stopped";
   }
   return "?";
 }
@@ -68,10 +74,14 @@ void Box::Note(EventKind kind, std::string text) {
 
 Outcome Box::Failed(IoResult result) {
   switch (result) {
-    case IoResult::kTimeout: return Outcome::kTimedOut;
-    case IoResult::kClosed: Note(EventKind::kHangUp, "the line is closed"); return Outcome::kHungUp;
+    case IoResult::kTimeout:
+      return Outcome::kTimedOut;
+    case IoResult::kClosed:
+      Note(EventKind::kHangUp, "the line is closed");
+      return Outcome::kHungUp;
     case IoResult::kOk:
-    case IoResult::kStopped: break;
+    case IoResult::kStopped:
+      break;
   }
   return Outcome::kStopped;
 }
@@ -98,14 +108,14 @@ SessionResult Box::Serve() {
     const IoResult read = line_.Read(kHeaderSize, header, ReplyDeadline());
     if (read != IoResult::kOk) {
       if (read == IoResult::kTimeout) {
-        Note(EventKind::kTimeout, Format("request header: %zu of 64 bytes within %lld ms",
-                                         line_.Pending(),
-                                         static_cast<long long>(options_.replyTimeout.count())));
+        Note(EventKind::kTimeout,
+             Format("request header: %zu of 64 bytes within %lld ms", line_.Pending(),
+                    static_cast<long long>(options_.replyTimeout.count())));
       }
       return Failed(read);
     }
-    const bool refuseHeader = !HeaderAcceptable(header, *request) ||
-                              FindFault(options_.faults, FaultKind::kRefuseHeader);
+    const bool refuseHeader =
+        !HeaderAcceptable(header, *request) || FindFault(options_.faults, FaultKind::kRefuseHeader);
     if (!line_.Sleep(options_.replyDelay)) return Outcome::kStopped;
     if (!SendWord(EventKind::kHeaderReply, refuseHeader ? kHeaderRefused : HEADER_ACCEPTED)) {
       return Failed(IoResult::kClosed);
@@ -115,8 +125,8 @@ SessionResult Box::Serve() {
     const Plan plan = MakePlan(options_, *request->type);
     const Bytes headerBytes(plan.header.begin(), plan.header.end());
     if (!Send(EventKind::kResponseHeader, headerBytes,
-              Format("response header \"%s\", total %u", Printable(std::span(headerBytes).first(13)).c_str(),
-                     plan.announced),
+              Format("response header \"%s\", total %u",
+                     Printable(std::span(headerBytes).first(13)).c_str(), plan.announced),
               plan.announced)) {
       return Failed(IoResult::kClosed);
     }
@@ -204,7 +214,8 @@ std::optional<Box::Request> Box::AwaitRequest(Outcome& outcome) {
     if (read == IoResult::kOk && rest[0] == 0x55 && rest[1] == 0x70) {
       flushStray();
       Request request{rest[2], TypeFromByte(rest[2])};
-      Event event{.kind = EventKind::kRequest, .value = request.typeByte, .ok = request.type.has_value()};
+      Event event{
+          .kind = EventKind::kRequest, .value = request.typeByte, .ok = request.type.has_value()};
       event.bytes = {0xAB, rest[0], rest[1], rest[2]};
       event.text = "UP_REQUEST (" + Hex(event.bytes) + "), type " +
                    (request.type ? std::string(Describe(*request.type).caption)
@@ -224,9 +235,9 @@ bool Box::HeaderAcceptable(const Bytes& header, const Request& request) {
   const auto code = bytes.subspan(32, 3);
   const std::string_view expected = Describe(*request.type).code;
   // Logo has no code: the tool leaves there whatever it wrote last.
-  const bool codeOk =
-      expected.empty() || std::equal(expected.begin(), expected.end(), code.begin(),
-                                     [](char c, uint8_t b) { return static_cast<uint8_t>(c) == b; });
+  const bool codeOk = expected.empty() ||
+                      std::equal(expected.begin(), expected.end(), code.begin(),
+                                 [](char c, uint8_t b) { return static_cast<uint8_t>(c) == b; });
 
   const bool ok = magicOk && codeOk;
   Event event{.kind = EventKind::kRequestHeader, .ok = ok, .bytes = header};
@@ -243,12 +254,13 @@ Outcome Box::SendPackets(const Plan& plan, SessionResult& result) {
   const uint32_t count = static_cast<uint32_t>((content.size() + size - 1) / size);
   Outcome outcome = Outcome::kStopped;
   for (uint32_t index = 0; index < count; ++index) {
-    const auto payload = content.subspan(index * size, std::min(size, content.size() - index * size));
+    const auto payload =
+        content.subspan(index * size, std::min(size, content.size() - index * size));
     for (int attempt = 1;; ++attempt) {
       if (!SendPacket(index, attempt, payload, outcome)) return outcome;
       if (FindFault(options_.faults, FaultKind::kHangUp, index)) {
         Note(EventKind::kHangUp, Format("hanging up after packet %03u", index));
-        line_.HangUp();
+        line_.HangUp(ReplyDeadline());
         return Outcome::kHungUp;
       }
       const std::optional<uint32_t> reply = AwaitReply(index, outcome);
@@ -264,8 +276,11 @@ Outcome Box::SendPackets(const Plan& plan, SessionResult& result) {
       const IoResult read = line_.Read(kWordSize, next, Clock::now() + options_.abortGrace);
       if (read == IoResult::kStopped || read == IoResult::kClosed) return Failed(read);
       if (read == IoResult::kOk && ReadWord(next) == TRANSFER_ABORT) {
-        Event event{.kind = EventKind::kReply, .packet = index, .attempt = attempt,
-                    .value = TRANSFER_ABORT, .bytes = next};
+        Event event{.kind = EventKind::kReply,
+                    .packet = index,
+                    .attempt = attempt,
+                    .value = TRANSFER_ABORT,
+                    .bytes = next};
         event.text = Format("TRANSFER_ABORT for packet %03u: skipping it", index);
         log_.Record(std::move(event));
         break;
@@ -277,8 +292,8 @@ Outcome Box::SendPackets(const Plan& plan, SessionResult& result) {
   Bytes end;
   AppendWord(end, END_MARKER);
   AppendWord(end, plan.finalWord);
-  if (!Send(EventKind::kEndMarker, std::move(end), Format("END_MARKER, final word %08X", plan.finalWord),
-            plan.finalWord)) {
+  if (!Send(EventKind::kEndMarker, std::move(end),
+            Format("END_MARKER, final word %08X", plan.finalWord), plan.finalWord)) {
     return Failed(line_.Closed() ? IoResult::kClosed : IoResult::kStopped);
   }
   return Outcome::kCompleted;
@@ -295,7 +310,8 @@ bool Box::SendPacket(uint32_t index, int attempt, std::span<const uint8_t> paylo
     frame[kWordSize + payload.size() / 2] ^= 0x5A;
     notes += ", corrupted";
   }
-  if (const Fault* f = FindFault(options_.faults, FaultKind::kBadLength, index); f && attempt == 1) {
+  if (const Fault* f = FindFault(options_.faults, FaultKind::kBadLength, index);
+      f && attempt == 1) {
     PackWord(frame.data(), static_cast<uint32_t>(f->value));
     notes += Format(", bad length field %08X", static_cast<uint32_t>(f->value));
   }
@@ -306,7 +322,10 @@ bool Box::SendPacket(uint32_t index, int attempt, std::span<const uint8_t> paylo
   }
   frame.resize(length);
 
-  Event event{.kind = EventKind::kPacket, .sent = true, .packet = index, .attempt = attempt,
+  Event event{.kind = EventKind::kPacket,
+              .sent = true,
+              .packet = index,
+              .attempt = attempt,
               .value = payload.size() + kWordSize};
   event.text = Format("packet %03u send %d: N=%zu, payload %zu, CRC %08X%s", index, attempt,
                       payload.size() + kWordSize, payload.size(), Crc(payload), notes.c_str());
@@ -341,7 +360,8 @@ std::optional<uint32_t> Box::AwaitReply(uint32_t index, Outcome& outcome) {
       return std::nullopt;
     }
     const bool answer = value == PACKET_OK || value == PACKET_REPEAT || value == TRANSFER_ABORT;
-    Event event{.kind = EventKind::kReply, .packet = index, .value = value, .ok = answer, .bytes = word};
+    Event event{
+        .kind = EventKind::kReply, .packet = index, .value = value, .ok = answer, .bytes = word};
     event.text = Format("%s for packet %03u", WordName(value).c_str(), index) +
                  (answer ? "" : ": not an answer, ignored");
     log_.Record(std::move(event));

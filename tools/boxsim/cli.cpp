@@ -23,7 +23,8 @@ std::optional<ContentType> TypeByName(std::string_view name) {
     std::string caption(info.caption);
     for (char& c : caption) c = c == ' ' ? '-' : static_cast<char>(std::tolower(c));
     const std::string_view ext = info.defaultExtension.substr(1);
-    if (name == caption || name == ext || (info.type == ContentType::ctNetConfig && name == "net")) {
+    if (name == caption || name == ext ||
+        (info.type == ContentType::ctNetConfig && name == "net")) {
       return info.type;
     }
   }
@@ -92,10 +93,14 @@ std::optional<CommandLine> ParseCommandLine(std::span<const std::string_view> ar
     } else if (arg == "--magic") {
       const auto text = value();
       if (!text) return std::nullopt;
-      if (*text == "TAVRA") line.box.magic = HeaderMagic::kTavra;
-      else if (*text == "TAVO") line.box.magic = HeaderMagic::kTavo;
-      else if (*text == "MIRO") line.box.magic = HeaderMagic::kMiro;
-      else return bad(*text);
+      if (*text == "TAVRA")
+        line.box.magic = HeaderMagic::kTavra;
+      else if (*text == "TAVO")
+        line.box.magic = HeaderMagic::kTavo;
+      else if (*text == "MIRO")
+        line.box.magic = HeaderMagic::kMiro;
+      else
+        return bad(*text);
     } else {
       error = "unknown option " + std::string(arg);
       return std::nullopt;
@@ -134,8 +139,9 @@ std::string Usage() {
          "  --link PATH          make PATH a link to the line\n"
          "  --content TYPE=FILE  send FILE for TYPE (channels|tcn, logo, data|dat, net|ncf);\n"
          "                       repeatable; else built-in sample content\n"
-         "  --packet-size N      payload bytes per packet, 1-" + std::to_string(kMaxPayload) +
-         " (default " + std::to_string(kMaxPayload) + ")\n"
+         "  --packet-size N      payload bytes per packet, 1-" +
+         std::to_string(kMaxPayload) + " (default " + std::to_string(kMaxPayload) +
+         ")\n"
          "  --baud N             pace the line at N baud, 8N1 (default 115200; 0: no pacing)\n"
          "  --magic M            response header magic: TAVRA (default), TAVO or MIRO\n"
          "  --greeting-interval MS  repeat the greeting until a request comes (default 500;\n"

@@ -44,12 +44,12 @@ void PutText(Bytes& out, std::string_view text, std::size_t width) {
 }
 
 Bytes Channels() {
-  constexpr std::array<std::string_view, 10> kBrands{"Nova", "Sat",  "Euro",  "Alpha", "Delta",
+  constexpr std::array<std::string_view, 10> kBrands{"Nova",  "Sat",  "Euro",  "Alpha", "Delta",
                                                      "Orbit", "Star", "Polar", "Metro", "Vista"};
-  constexpr std::array<std::string_view, 10> kGenres{"News",  "Sport", "Movies",  "Music", "Kids",
-                                                     "Docs",  "Travel", "Weather", "Shop", "Comedy"};
-  constexpr std::array<std::string_view, 5> kProviders{"Skyline Media", "Orbital Group",
-                                                       "Free to Air", "Continental TV", "Radio Net"};
+  constexpr std::array<std::string_view, 10> kGenres{
+      "News", "Sport", "Movies", "Music", "Kids", "Docs", "Travel", "Weather", "Shop", "Comedy"};
+  constexpr std::array<std::string_view, 5> kProviders{
+      "Skyline Media", "Orbital Group", "Free to Air", "Continental TV", "Radio Net"};
   constexpr std::array<std::string_view, 4> kLanguages{"eng", "deu", "fra", "ita"};
   constexpr uint32_t kCount = 340;
   constexpr uint32_t kRecordSize = 96;
@@ -64,7 +64,7 @@ Bytes Channels() {
     const std::size_t start = out.size();
     const bool radio = i % 9 == 8;
     Put16(out, i + 1);
-    Put16(out, 1000 + random.Below(30000));                // service id
+    Put16(out, 1000 + random.Below(30000));                 // service id
     AppendWord(out, 10700000 + random.Below(2050) * 1000);  // frequency, kHz
     AppendWord(out, random.Below(2) ? 27500 : 22000);       // symbol rate, kS/s
     out.push_back(random.Below(2) ? 'H' : 'V');
@@ -135,7 +135,8 @@ Bytes DataArea() {
     PutText(out, "DA", 2);
     Put16(out, block);
     AppendWord(out, block * kBlockSize);
-    for (uint32_t i = 0; i < kBlockSize - 12; ++i) out.push_back(static_cast<uint8_t>(random.Next()));
+    for (uint32_t i = 0; i < kBlockSize - 12; ++i)
+      out.push_back(static_cast<uint8_t>(random.Next()));
     AppendWord(out, Crc(std::span(out).subspan(start, kBlockSize - 4)));
   }
   return out;
@@ -168,19 +169,26 @@ Bytes NetConfig() {
 
 Bytes SampleContent(ContentType type) {
   switch (type) {
-    case ContentType::ctChannels: return Channels();
-    case ContentType::ctLogo: return Logo();
-    case ContentType::ctData: return DataArea();
-    case ContentType::ctNetConfig: return NetConfig();
+    case ContentType::ctChannels:
+      return Channels();
+    case ContentType::ctLogo:
+      return Logo();
+    case ContentType::ctData:
+      return DataArea();
+    case ContentType::ctNetConfig:
+      return NetConfig();
   }
   return {};
 }
 
 std::string_view MagicText(HeaderMagic magic) {
   switch (magic) {
-    case HeaderMagic::kTavo: return "TAVO";
-    case HeaderMagic::kMiro: return "MIRO";
-    case HeaderMagic::kTavra: break;
+    case HeaderMagic::kTavo:
+      return "TAVO";
+    case HeaderMagic::kMiro:
+      return "MIRO";
+    case HeaderMagic::kTavra:
+      break;
   }
   return kHeaderMagic;
 }

@@ -7,20 +7,34 @@ namespace boxsim {
 
 std::string_view KindName(EventKind kind) {
   switch (kind) {
-    case EventKind::kGreeting: return "greeting";
-    case EventKind::kJunk: return "junk";
-    case EventKind::kStray: return "stray";
-    case EventKind::kRequest: return "request";
-    case EventKind::kRequestReply: return "request-reply";
-    case EventKind::kRequestHeader: return "request-header";
-    case EventKind::kHeaderReply: return "header-reply";
-    case EventKind::kResponseHeader: return "response-header";
-    case EventKind::kPacket: return "packet";
-    case EventKind::kReply: return "reply";
-    case EventKind::kEndMarker: return "end";
-    case EventKind::kTimeout: return "timeout";
-    case EventKind::kHangUp: return "hang-up";
-    case EventKind::kSessionEnd: return "session-end";
+    case EventKind::kGreeting:
+      return "greeting";
+    case EventKind::kJunk:
+      return "junk";
+    case EventKind::kStray:
+      return "stray";
+    case EventKind::kRequest:
+      return "request";
+    case EventKind::kRequestReply:
+      return "request-reply";
+    case EventKind::kRequestHeader:
+      return "request-header";
+    case EventKind::kHeaderReply:
+      return "header-reply";
+    case EventKind::kResponseHeader:
+      return "response-header";
+    case EventKind::kPacket:
+      return "packet";
+    case EventKind::kReply:
+      return "reply";
+    case EventKind::kEndMarker:
+      return "end";
+    case EventKind::kTimeout:
+      return "timeout";
+    case EventKind::kHangUp:
+      return "hang-up";
+    case EventKind::kSessionEnd:
+      return "session-end";
   }
   return "?";
 }
@@ -58,9 +72,8 @@ std::vector<Event> ExchangeLog::Events(EventKind kind) const {
 bool ExchangeLog::WaitFor(const std::function<bool(const Event&)>& match,
                           std::chrono::steady_clock::time_point deadline) const {
   std::unique_lock lock(mutex_);
-  return changed_.wait_until(lock, deadline, [&] {
-    return std::any_of(events_.begin(), events_.end(), match);
-  });
+  return changed_.wait_until(lock, deadline,
+                             [&] { return std::any_of(events_.begin(), events_.end(), match); });
 }
 
 }  // namespace boxsim

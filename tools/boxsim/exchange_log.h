@@ -32,15 +32,15 @@ enum class EventKind {
 };
 
 struct Event {
-  EventKind kind;
-  bool sent = false;   // box to tool, else tool to box
-  int64_t packet = -1; // packet number for packet events
-  int attempt = 0;     // 1 for the first send of a packet, 2 for its first repeat, ...
+  EventKind kind = EventKind::kStray;
+  bool sent = false;    // box to tool, else tool to box
+  int64_t packet = -1;  // packet number for packet events
+  int attempt = 0;      // 1 for the first send of a packet, 2 for its first repeat, ...
   uint64_t value = 0;
   bool ok = true;      // the received bytes passed the box's checks
-  Bytes bytes;         // on the wire, as sent or received
-  std::string text;    // one readable line
-  std::chrono::steady_clock::time_point at;
+  Bytes bytes{};       // on the wire, as sent or received
+  std::string text{};  // one readable line
+  std::chrono::steady_clock::time_point at{};
 };
 
 std::string_view KindName(EventKind kind);

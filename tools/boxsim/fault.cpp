@@ -22,7 +22,8 @@ constexpr std::array<Syntax, 15> kSyntax{{
     {FaultKind::kSilence, "silence", Args::kNone, false, 0, "never sends or answers anything"},
     {FaultKind::kNoGreeting, "no-greeting", Args::kNone, false, 0,
      "sends no greeting, answers the request"},
-    {FaultKind::kJunk, "junk", Args::kValue, false, 5, "junk[=N]: N stray bytes before the greeting"},
+    {FaultKind::kJunk, "junk", Args::kValue, false, 5,
+     "junk[=N]: N stray bytes before the greeting"},
     {FaultKind::kBadGreeting, "bad-greeting", Args::kNone, false, 0, "greets with 4B 47 58"},
     {FaultKind::kRefuseRequest, "refuse-request", Args::kNone, false, 0,
      "answers the request with another word than UP_ACCEPTED"},
@@ -109,7 +110,8 @@ std::optional<Fault> Fault::Parse(std::string_view text, std::string* error) {
   if (syntax->args == Args::kValue) {
     fault.value = *first;
   } else {
-    if (*first > UINT32_MAX) return Fail(error, "packet number too large in \"" + std::string(text) + "\"");
+    if (*first > UINT32_MAX)
+      return Fail(error, "packet number too large in \"" + std::string(text) + "\"");
     fault.packet = static_cast<uint32_t>(*first);
     if (syntax->args == Args::kPacketCount && second) {
       if (*second == 0 || *second > UINT32_MAX) {
@@ -135,11 +137,20 @@ std::string Fault::ToString() const {
   const Syntax& syntax = SyntaxOf(kind);
   std::string text(syntax.name);
   switch (syntax.args) {
-    case Args::kNone: break;
-    case Args::kValue: text += "=" + std::to_string(value); break;
-    case Args::kPacket: text += "=" + std::to_string(packet); break;
-    case Args::kPacketCount: text += "=" + std::to_string(packet) + ":" + std::to_string(count); break;
-    case Args::kPacketValue: text += "=" + std::to_string(packet) + ":" + std::to_string(value); break;
+    case Args::kNone:
+      break;
+    case Args::kValue:
+      text += "=" + std::to_string(value);
+      break;
+    case Args::kPacket:
+      text += "=" + std::to_string(packet);
+      break;
+    case Args::kPacketCount:
+      text += "=" + std::to_string(packet) + ":" + std::to_string(count);
+      break;
+    case Args::kPacketValue:
+      text += "=" + std::to_string(packet) + ":" + std::to_string(value);
+      break;
   }
   return text;
 }
@@ -155,7 +166,7 @@ const Fault* FindFault(std::span<const Fault> faults, FaultKind kind,
 std::string FaultUsage() {
   std::string text;
   for (const Syntax& s : kSyntax) {
-    text += "  ";
+    text += "      ";
     text += s.usage.find(s.name) == 0 ? std::string(s.usage)
                                       : std::string(s.name) + ": " + std::string(s.usage);
     text += '\n';

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
+#include <thread>
 
 namespace boxsim {
 namespace {
@@ -155,8 +157,8 @@ IoResult Line::Write(std::span<const uint8_t> bytes) {
 
   // Nanoseconds per byte; a line that fell idle starts its clock afresh, so
   // pauses are not made up for by a burst later.
-  const uint64_t byteNs = dribbleMs_ > 0 ? uint64_t{dribbleMs_} * 1'000'000
-                                         : 10'000'000'000ull / baud_;
+  const uint64_t byteNs =
+      dribbleMs_ > 0 ? uint64_t{dribbleMs_} * 1'000'000 : 10'000'000'000ull / baud_;
   const auto due = [&](uint64_t count) {
     return paceBase_ + std::chrono::nanoseconds(count * byteNs);
   };
@@ -180,21 +182,25 @@ IoResult Line::Write(std::span<const uint8_t> bytes) {
 }
 
 IoResult Line::Read(std::size_t n, Bytes& out, Clock::time_point deadline) {
+  bool polledReadable = false;
   while (pending_.size() < n) {
     if (closed_) return IoResult::kClosed;
     uint8_t buffer[4096];
     const ssize_t got = ::read(fd_, buffer, sizeof buffer);
     if (got > 0) {
       pending_.insert(pending_.end(), buffer, buffer + got);
+      polledReadable = false;
       continue;
     }
     if (got < 0 && errno == EINTR) continue;
-    if (got == 0 || errno != EAGAIN) {
-      // EIO: no slave open any more; the line is gone.
+    // EIO: no slave open any more. A terminal may read 0 with more to come,
+    // but not right after poll said it was readable: that is an end of file.
+    if ((got == 0 && polledReadable) || (got < 0 && errno != EAGAIN)) {
       closed_ = true;
       return IoResult::kClosed;
     }
     const IoResult wait = WaitFor(POLLIN, deadline);
+    polledReadable = wait == IoResult::kOk;
     if (wait != IoResult::kOk) {
       if (wait == IoResult::kClosed) closed_ = true;
       return wait;
@@ -205,7 +211,29 @@ IoResult Line::Read(std::size_t n, Bytes& out, Clock::time_point deadline) {
   return IoResult::kOk;
 }
 
-void Line::HangUp() {
+void Line::Drain(Clock::time_point deadline, bool stoppable) const {
+  if (closed_) return;
+  const auto pause = [&](Clock::duration d) {
+    if (stoppable) return Sleep(d);
+    std::this_thread::sleep_for(d);
+    return true;
+  };
+  if (!heldSlave_) {  // no way to look into the slave's queue: a grace period
+    pause(std::min<Clock::duration>(deadline - Clock::now(), std::chrono::milliseconds(200)));
+    return;
+  }
+  // Empty twice, some time apart: bytes may still be on their way from the
+  // master to the slave's queue.
+  for (int empty = 0; empty < 2 && Clock::now() < deadline;) {
+    int queued = 0;
+    if (::ioctl(heldSlave_.Get(), FIONREAD, &queued) != 0) return;
+    empty = queued == 0 ? empty + 1 : 0;
+    if (!pause(std::chrono::milliseconds(10))) return;
+  }
+}
+
+void Line::HangUp(Clock::time_point drainDeadline) {
+  Drain(drainDeadline);
   master_.Reset();
   heldSlave_.Reset();
   fd_ = -1;

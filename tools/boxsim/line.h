@@ -87,8 +87,13 @@ class Line {
   // Bytes received but not yet taken by a read.
   std::size_t Pending() const { return pending_.size(); }
 
-  // Closes both ends the box holds, as a pulled cable would.
-  void HangUp();
+  // Waits until the tool has taken every byte sent, or the deadline (or a
+  // stop, when `stoppable`). Closing the master discards what the slave has
+  // not read yet.
+  void Drain(Clock::time_point deadline, bool stoppable = true) const;
+
+  // Closes both ends the box holds, as a pulled cable would, once drained.
+  void HangUp(Clock::time_point drainDeadline);
   bool Closed() const { return closed_; }
 
  private:

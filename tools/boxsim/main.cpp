@@ -18,7 +18,9 @@ namespace {
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void OnSignal(int) { stopRequested.store(true); }
+extern "C" void OnSignal(int) {
+  stopRequested.store(true);
+}
 
 void InstallSignalHandlers() {
   struct sigaction action {};
@@ -68,10 +70,13 @@ int main(int argc, char** argv) {
     if (comLink) {
       std::printf("COM%d: %s -> %s\n", line->com, comLink->Path().c_str(), box.SlavePath().c_str());
     }
-    if (pathLink) std::printf("Link: %s -> %s\n", pathLink->Path().c_str(), box.SlavePath().c_str());
+    if (pathLink)
+      std::printf("Link: %s -> %s\n", pathLink->Path().c_str(), box.SlavePath().c_str());
 
     while (!stopRequested.load() && !box.WaitDone(std::chrono::milliseconds(100))) {
     }
+    // Let the tool read the last words before the line closes with the program.
+    if (!stopRequested.load()) box.StopAndDrain(std::chrono::seconds(2));
     box.Stop();
     const std::vector<SessionResult> sessions = box.Sessions();
     if (stopRequested.load()) std::printf("Stopped\n");

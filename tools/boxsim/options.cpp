@@ -15,7 +15,8 @@ Plan MakePlan(const BoxOptions& options, ContentType type) {
   }
   plan.announced = static_cast<uint32_t>(plan.content.size());
   if (const Fault* f = FindFault(options.faults, FaultKind::kOverrun)) {
-    plan.announced = f->value >= plan.announced ? 0 : plan.announced - static_cast<uint32_t>(f->value);
+    plan.announced =
+        f->value >= plan.announced ? 0 : plan.announced - static_cast<uint32_t>(f->value);
   }
   if (const Fault* f = FindFault(options.faults, FaultKind::kHugeTotal)) {
     plan.announced = static_cast<uint32_t>(f->value);

@@ -14,8 +14,8 @@
 namespace boxsim {
 
 struct BoxOptions {
-  uint32_t baud = 115200;            // 0: no pacing
-  uint32_t payloadSize = kMaxPayload;  // payload bytes per packet, 1 to kMaxPayload
+  uint32_t baud = 115200;                // 0: no pacing
+  uint32_t payloadSize = kMaxPayload;    // payload bytes per packet, 1 to kMaxPayload
   std::map<ContentType, Bytes> content;  // replaces the sample content of a type
   std::vector<Fault> faults;
   HeaderMagic magic = HeaderMagic::kTavra;

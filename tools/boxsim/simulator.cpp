@@ -20,19 +20,23 @@ const BoxOptions& Validated(const BoxOptions& options) {
 BoxSimulator::BoxSimulator(BoxOptions options) : BoxSimulator(OpenPty(), std::move(options)) {}
 
 BoxSimulator::BoxSimulator(PtyPair pty, BoxOptions options)
-    : options_(Validated(options)), slavePath_(pty.slavePath), log_(options_.sink) {
-  thread_ = std::thread(&BoxSimulator::Run, this,
-                        Line(std::move(pty.master), std::move(pty.slave), stop_, options_.baud,
-                             DribbleMs(options_)));
+    : BoxSimulator(std::move(pty.master), std::move(pty.slave), pty.slavePath, std::move(options)) {
 }
 
 BoxSimulator::BoxSimulator(UniqueFd master, BoxOptions options)
-    : options_(Validated(options)), log_(options_.sink) {
-  thread_ = std::thread(&BoxSimulator::Run, this,
-                        Line(std::move(master), UniqueFd(), stop_, options_.baud, DribbleMs(options_)));
-}
+    : BoxSimulator(std::move(master), UniqueFd(), std::string(), std::move(options)) {}
 
-BoxSimulator::~BoxSimulator() { Stop(); }
+BoxSimulator::BoxSimulator(UniqueFd master, UniqueFd slave, std::string slavePath,
+                           BoxOptions options)
+    : options_(Validated(options)),
+      slavePath_(std::move(slavePath)),
+      line_(std::move(master), std::move(slave), stop_, options_.baud, DribbleMs(options_)),
+      log_(options_.sink),
+      thread_(&BoxSimulator::Run, this) {}
+
+BoxSimulator::~BoxSimulator() {
+  Stop();
+}
 
 void BoxSimulator::Stop() {
   stop_.Raise();
@@ -40,12 +44,18 @@ void BoxSimulator::Stop() {
   if (thread_.joinable()) thread_.join();
 }
 
-void BoxSimulator::Run(Line line) {
+void BoxSimulator::StopAndDrain(std::chrono::steady_clock::duration timeout) {
+  const auto deadline = Clock::now() + timeout;
+  Stop();
+  line_.Drain(deadline, /*stoppable=*/false);  // the thread is gone: line_ is ours
+}
+
+void BoxSimulator::Run() {
   try {
-    Box box(line, options_, log_);
+    Box box(line_, options_, log_);
     while (!stop_.Raised()) {
       SessionResult result = box.Serve();
-      const bool last = options_.once || line.Closed() || result.outcome == Outcome::kStopped;
+      const bool last = options_.once || line_.Closed() || result.outcome == Outcome::kStopped;
       {
         std::lock_guard lock(mutex_);
         sessions_.push_back(std::move(result));
@@ -70,7 +80,8 @@ bool BoxSimulator::WaitDone(std::chrono::steady_clock::duration timeout) const {
   return changed_.wait_for(lock, timeout, [&] { return done_; });
 }
 
-bool BoxSimulator::WaitSessions(std::size_t count, std::chrono::steady_clock::duration timeout) const {
+bool BoxSimulator::WaitSessions(std::size_t count,
+                                std::chrono::steady_clock::duration timeout) const {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, timeout, [&] { return sessions_.size() >= count; });
 }

@@ -42,6 +42,9 @@ class BoxSimulator {
   // True once `count` downloads have ended; false at the timeout.
   bool WaitSessions(std::size_t count, std::chrono::steady_clock::duration timeout) const;
   void Stop();
+  // Stops the box, then waits until the tool has read all it was sent, or
+  // the timeout: for a program that exits when the box is done.
+  void StopAndDrain(std::chrono::steady_clock::duration timeout);
 
   const ExchangeLog& Log() const { return log_; }
   std::vector<Event> Exchange() const { return log_.Events(); }
@@ -52,11 +55,15 @@ class BoxSimulator {
 
  private:
   BoxSimulator(PtyPair pty, BoxOptions options);
-  void Run(Line line);
+  BoxSimulator(UniqueFd master, UniqueFd slave, std::string slavePath, BoxOptions options);
+  void Run();
 
   const BoxOptions options_;
   const std::string slavePath_;
   StopSignal stop_;
+  // Open until destruction, so the tool can still read the last bytes sent
+  // after the box is done: closing a master hangs up the slave.
+  Line line_;
   ExchangeLog log_;
   std::mutex joinMutex_;  // one joiner, even when two threads stop the box
   mutable std::mutex mutex_;

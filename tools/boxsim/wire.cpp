@@ -13,7 +13,9 @@ void AppendWord(Bytes& out, uint32_t value) {
   out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-uint32_t ReadWord(std::span<const uint8_t> bytes) { return UnpackWord(bytes.data()); }
+uint32_t ReadWord(std::span<const uint8_t> bytes) {
+  return UnpackWord(bytes.data());
+}
 
 std::optional<ContentType> TypeFromByte(uint8_t typeByte) {
   for (const ContentTypeInfo& info : ContentTypes()) {
@@ -33,13 +35,20 @@ Bytes Frame(std::span<const uint8_t> payload) {
 
 std::string WordName(uint32_t word) {
   switch (word) {
-    case UP_ACCEPTED: return "UP_ACCEPTED";
-    case HEADER_ACCEPTED: return "HEADER_ACCEPTED";
-    case PACKET_OK: return "PACKET_OK";
-    case PACKET_REPEAT: return "PACKET_REPEAT";
-    case TRANSFER_ABORT: return "TRANSFER_ABORT";
-    case END_MARKER: return "END_MARKER";
-    default: break;
+    case UP_ACCEPTED:
+      return "UP_ACCEPTED";
+    case HEADER_ACCEPTED:
+      return "HEADER_ACCEPTED";
+    case PACKET_OK:
+      return "PACKET_OK";
+    case PACKET_REPEAT:
+      return "PACKET_REPEAT";
+    case TRANSFER_ABORT:
+      return "TRANSFER_ABORT";
+    case END_MARKER:
+      return "END_MARKER";
+    default:
+      break;
   }
   if ((word & kRequestMask) == UP_REQUEST) return "UP_REQUEST";
   const WordBytes bytes = ToWire(word);
