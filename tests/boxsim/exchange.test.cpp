@@ -56,7 +56,10 @@ TEST_P(FullExchange, IsByteExactWithIntactFramesAndEndMarker) {
 
 INSTANTIATE_TEST_SUITE_P(AllTypes, FullExchange,
                          ::testing::Values(ContentType::ctChannels, ContentType::ctLogo,
-                                           ContentType::ctData, ContentType::ctNetConfig));
+                                           ContentType::ctData, ContentType::ctNetConfig),
+                         [](const auto& info) {
+                           return std::string(Describe(info.param).defaultExtension.substr(1));
+                         });
 
 TEST(Repeat, ResendsTheSamePacketUntilItIsIntact) {
   BoxOptions options = QuickOptions(1000, 300);

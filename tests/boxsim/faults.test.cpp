@@ -85,7 +85,12 @@ INSTANTIATE_TEST_SUITE_P(Table, Opening,
                                            OpeningCase{"refuse-header", kGreetingBytes, UP_ACCEPTED,
                                                        kHeaderRefused, nullptr},
                                            OpeningCase{"bad-header", kGreetingBytes, UP_ACCEPTED,
-                                                       HEADER_ACCEPTED, "tavra_v_zt100"}));
+                                                       HEADER_ACCEPTED, "tavra_v_zt100"}),
+                         [](const auto& info) {
+                           std::string name = info.param.fault;
+                           std::erase(name, '-');
+                           return name;
+                         });
 
 TEST(Faults, BadGreeting) {
   BoxSimulator box(WithFaults({"bad-greeting"}));
