@@ -60,6 +60,11 @@ bool Box::Send(EventKind kind, Bytes bytes, std::string text, uint64_t value) {
   return true;
 }
 
+bool Box::SendJunk(Bytes junk) {
+  const std::string text = "junk " + Hex(junk);
+  return Send(EventKind::kJunk, std::move(junk), text);
+}
+
 bool Box::SendWord(EventKind kind, uint32_t word) {
   Bytes bytes;
   AppendWord(bytes, word);
@@ -173,7 +178,7 @@ std::optional<Box::Request> Box::AwaitRequest(Outcome& outcome) {
   while (true) {
     if (greet && (!greeted || repeat) && Clock::now() >= nextGreeting) {
       flushStray();
-      if (!greeted && junk && !Send(EventKind::kJunk, JunkBytes(junk->value), "junk")) {
+      if (!greeted && junk && !SendJunk(JunkBytes(junk->value))) {
         outcome = Failed(line_.Closed() ? IoResult::kClosed : IoResult::kStopped);
         return std::nullopt;
       }

@@ -53,6 +53,7 @@ class Box {
 
   bool Send(EventKind kind, Bytes bytes, std::string text, uint64_t value = 0);
   bool SendWord(EventKind kind, uint32_t word);
+  bool SendJunk(Bytes junk);
   void Note(EventKind kind, std::string text);
   Outcome Failed(IoResult result);
   Clock::time_point ReplyDeadline() const { return Clock::now() + options_.replyTimeout; }
