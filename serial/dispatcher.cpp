@@ -163,7 +163,7 @@ void TRivuBaseDispatcher::ThreadGone(TRivuDispatcherThread* Thread) {
     }
   }
   Thread->MarkEnded();
-  if (Thread == DispThread.get() && DoneOnDispExit) {
+  if (Thread->IsDispatcherThread() && DoneOnDispExit) {
     DonePortPrim();
     DoneOnDispExit = false;
   }
