@@ -1,5 +1,6 @@
 #include "serial/posix_threads.h"
 
+#include <cstring>
 #include <new>
 
 #include "serial/error_codes.h"
@@ -7,7 +8,9 @@
 #include "serial/posix_dispatcher.h"
 
 namespace {
-constexpr int32_t kChunkSize = 256;
+// One read takes what the driver holds, up to its usual buffer size; the
+// chunk queued is sized to the bytes read.
+constexpr size_t kReadSize = 4096;
 constexpr int kReadWaitMs = 50;
 constexpr int kSliceMs = 100;
 // A driver that keeps saying "readable" but gives no bytes has gone away.
@@ -16,6 +19,8 @@ constexpr int kEmptyWakesForHangUp = 8;
 
 TRivuPosixThread::TRivuPosixThread(TRivuPosixDispatcher& D) : TRivuDispatcherThread(D), Port(D) {}
 
+TReadThread::TReadThread(TRivuPosixDispatcher& D) : TRivuPosixThread(D), Scratch(kReadSize) {}
+
 bool TRivuPosixThread::Stopping() const {
   return StopRequested() || Port.GetKillThreads();
 }
@@ -23,31 +28,26 @@ bool TRivuPosixThread::Stopping() const {
 void TReadThread::Execute() {
   Port.ThreadStart();
   int32_t Result = 0;
-  std::unique_ptr<TDataBuffer> Chunk;
   int EmptyWakes = 0;
-  auto NewChunk = [&] {
-    try {
-      Chunk = std::make_unique<TDataBuffer>(kChunkSize);
-      return true;
-    } catch (const std::bad_alloc&) {
-      Result = ecNoMem;
-      Port.SetKillThreads();
-      return false;
-    }
-  };
   while (!Stopping()) {
     const bool Signalled = Port.SerialEvent.Wait(kReadWaitMs);
     if (Stopping()) break;
-    if (!Chunk && !NewChunk()) continue;
     const int Fd = Port.ComHandleNow();
     int32_t Total = 0;
-    int32_t N = posixdev::Read(Fd, Chunk->Data.get(), kChunkSize);
-    while (N > 0) {
+    int32_t N;
+    // Drain the driver completely; each read becomes one chunk of its size.
+    while ((N = posixdev::Read(Fd, Scratch.data(), Scratch.size())) > 0) {
       Total += N;
-      Chunk->Used = N;
-      Port.Queue.Push(std::move(Chunk));
-      if (!NewChunk()) break;
-      N = posixdev::Read(Fd, Chunk->Data.get(), kChunkSize);
+      try {
+        auto Chunk = std::make_unique<TDataBuffer>(N);
+        std::memcpy(Chunk->Data.get(), Scratch.data(), size_t(N));
+        Chunk->Used = N;
+        Port.Queue.Push(std::move(Chunk));
+      } catch (const std::bad_alloc&) {
+        Result = ecNoMem;
+        Port.SetKillThreads();
+        break;
+      }
     }
     if (N < 0) {
       if (N != posixdev::ioInvalidHandle) Result = ecDeviceRead;

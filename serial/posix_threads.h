@@ -18,13 +18,16 @@ class TRivuPosixThread : public TRivuDispatcherThread {
   TRivuPosixDispatcher& Port;
 };
 
-// Drains the driver into 256-byte chunks on the I/O queue.
+// Drains the driver into chunks on the I/O queue.
 class TReadThread : public TRivuPosixThread {
  public:
-  using TRivuPosixThread::TRivuPosixThread;
+  explicit TReadThread(TRivuPosixDispatcher& D);
 
  protected:
   void Execute() override;
+
+ private:
+  std::vector<uint8_t> Scratch;
 };
 
 // Takes everything pending in the output buffer and writes it.
