@@ -259,9 +259,9 @@ class TRivuBaseDispatcher {
   uint32_t LineErrorBits() const { return LineErrors.load(); }
 
  protected:
-  // Device layers call this first in their destructor: closes the port and
-  // waits for every background thread, so that no virtual call is made on a
-  // half-destroyed object.
+  // Every device layer calls this first in its destructor: closes the port
+  // and waits for every background thread, so that no virtual call reaches a
+  // half-destroyed object. The base destructor cannot do it.
   void Shutdown();
   // Waits until Done() holds, processing the calling thread's pending window
   // events meanwhile; false when TimeoutMs (negative: none) passed first.

@@ -66,7 +66,7 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   // Serialises one-shot device calls of any thread with the close.
   std::mutex FdMutex_;
   TDcb Shadow_;
-  bool ModemLinesOk_ = false;
+  std::atomic<bool> ModemLinesOk_{false};
   std::atomic<int32_t> LastError_{0};
   std::atomic<uint32_t> PendingErrors_{0};
   std::atomic<uint32_t> StateWrites_{0};

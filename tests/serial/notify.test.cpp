@@ -220,3 +220,16 @@ TEST(Settings, OptionsDataPointersAndPortList) {
     EXPECT_EQ(Third.PortIndex(), SecondIndex);
   }
 }
+
+TEST(Notifications, AHandlerThatThrowsStopsThePortAndIsShownOnce) {
+  TOpenPort P;
+  int Key;
+  P.D->ChangeLengthTrigger(1);
+  P.D->RegisterEventTriggerHandler(
+      &Key, [](uint32_t, uint32_t, uint32_t) { throw std::runtime_error("handler failed"); });
+  P.Pty.Write(Bytes("x"));
+  ASSERT_TRUE(WaitUntil([&] { return P.D->ThreadCountNow() == 0; }));
+  EXPECT_EQ(P.Platform.Shown(), std::vector<std::string>{"handler failed"});
+  EXPECT_EQ(P.D->WaitForData(1, 1s), TDataWait::Closed);
+  P.D->DonePort();
+}
