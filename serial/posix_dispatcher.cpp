@@ -17,11 +17,14 @@ constexpr int kDispStopWaitMs = 36 * 55;
 }  // namespace
 
 TRivuPosixDispatcher::TRivuPosixDispatcher(TDispatcherOwner* Owner, TSerialPlatform* Platform)
-    : TRivuBaseDispatcher(Owner, Platform), KillFd_(posixdev::MakeWakeFd()) {}
+    : TRivuBaseDispatcher(Owner, Platform),
+      KillFd_(posixdev::MakeWakeFd()),
+      FlushFd_(posixdev::MakeWakeFd()) {}
 
 TRivuPosixDispatcher::~TRivuPosixDispatcher() {
   Shutdown();
   posixdev::CloseWakeFd(KillFd_);
+  posixdev::CloseWakeFd(FlushFd_);
 }
 
 void TRivuPosixDispatcher::SetKillThreads() {
@@ -195,6 +198,7 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
       if (ComHandle.load() >= 0) posixdev::Purge(ComHandle.load(), false);
     }
     OutFlushEvent.Set();
+    posixdev::SignalWakeFd(FlushFd_);
     // The acknowledgement comes on GeneralEvent; a write thread that ends
     // meanwhile will never give it.
     using namespace std::chrono;

@@ -111,8 +111,9 @@ int32_t TWriteThread::WriteSerial() {
         continue;
       }
       // The driver is full: wait for room, a flush or the end.
-      const posixdev::TPoll P = posixdev::Wait(Fd, false, Port.KillFd_, kSliceMs);
+      const posixdev::TPoll P = posixdev::Wait(Fd, false, Port.KillFd_, kSliceMs, Port.FlushFd_);
       if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) return ecDeviceWrite;
+      if (P == posixdev::TPoll::Woken) posixdev::DrainWakeFd(Port.FlushFd_);
       if (Port.OutFlushEvent.TryWait()) {
         // The flush dropped the rest of this block.
         Port.GeneralEvent.Set();
