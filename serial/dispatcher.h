@@ -10,18 +10,20 @@
 // dispatcher thread (I/O queue -> dispatch ring, notifications, triggers) and
 // the write thread (output ring -> device).
 //
-// | who                    | may call                                | locks taken           |
-// |------------------------|-----------------------------------------|-----------------------|
-// | any thread             | CharReady, Get/Peek Char/Block,          | input                 |
-// |                        | InBuffUsed/Free, WaitForData            |                       |
-// | any thread             | Put Char/String/Block, OutBuffUsed/Free | output, then dispatcher
-// (trace) | | any thread             | flushes                                 | input or output |
-// | any thread             | line, modem, flow, status, trigger and  | dispatcher (released  |
-// |                        | handler operations                      | while SetLine waits)  |
-// | opening thread only    | InitPort, DonePort, destructor          | all, in order         |
-// | dispatcher thread      | ExtractData, SendNotify, trigger checks | input, dispatcher     |
-// | write thread           | output ring                             | output                |
-// | read, status threads   | I/O queue pushes                        | queue                 |
+// clang-format off
+// | who                 | may call                                    | locks taken                  |
+// |---------------------|---------------------------------------------|------------------------------|
+// | any thread          | CharReady, Get/Peek Char/Block, InBuffUsed, | input                        |
+// |                     | InBuffFree, WaitForData                     |                              |
+// | any thread          | Put Char/String/Block, OutBuffUsed/Free     | output, then dispatcher      |
+// | any thread          | FlushInBuffer / FlushOutBuffer              | input / output               |
+// | any thread          | line, modem, flow, status, trigger and      | dispatcher (SetLine lets go  |
+// |                     | handler operations                          | of it while output drains)   |
+// | opening thread only | InitPort, DonePort, the destructor          | each in the order below      |
+// | dispatcher thread   | ExtractData, SendNotify, trigger checks     | input, dispatcher            |
+// | write thread        | the output ring                             | output                       |
+// | read, status threads| I/O queue pushes                            | the queue's own              |
+// clang-format on
 //
 // Lock order: input -> dispatcher -> output -> I/O queue -> device descriptor.
 // All three dispatcher locks are re-entrant. The input lock is never taken
