@@ -419,6 +419,16 @@ void TRivuBaseDispatcher::SetRS485Mode(bool On) {
   RS485Mode = On;
 }
 
+void TRivuBaseDispatcher::SetBaseAddress(uint16_t Address) {
+  std::lock_guard Lock(DispLock);
+  BaseAddress = Address;
+}
+
+uint16_t TRivuBaseDispatcher::GetBaseAddress() {
+  std::lock_guard Lock(DispLock);
+  return BaseAddress;
+}
+
 int32_t TRivuBaseDispatcher::SetDataPointer(void* Value, int32_t Index) {
   if (Index < 1 || Index > 3) return ecBadArgument;
   std::lock_guard Lock(DispLock);

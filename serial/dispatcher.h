@@ -170,6 +170,9 @@ class TRivuBaseDispatcher {
   bool OptionsAreOn(uint32_t Bits);
   virtual void SetThreadBoost(uint8_t Boost);
   void SetRS485Mode(bool On);
+  // UART base address for RS-485 on drivers that cannot toggle RTS; unused.
+  void SetBaseAddress(uint16_t Address);
+  uint16_t GetBaseAddress();
   int32_t SetDataPointer(void* Value, int32_t Index);
   int32_t GetDataPointer(void*& Value, int32_t Index);
   void SetPortName(std::string Name);
