@@ -283,9 +283,11 @@ int32_t Write(int Fd, const uint8_t* Buffer, size_t Len) {
   }
 }
 
-TPoll Wait(int Fd, bool In, int WakeFd, int TimeoutMs, int WakeFd2) {
-  // poll skips entries with a negative descriptor.
-  pollfd P[3] = {{Fd, short(In ? POLLIN : POLLOUT), 0}, {WakeFd, POLLIN, 0}, {WakeFd2, POLLIN, 0}};
+TPoll Wait(int Fd, TWaitFor What, int WakeFd, int TimeoutMs, int WakeFd2) {
+  const short Events = What == TWaitFor::Input ? POLLIN : What == TWaitFor::Output ? POLLOUT : 0;
+  // poll skips entries with a negative descriptor, and reports hang-ups and
+  // errors whatever was asked for.
+  pollfd P[3] = {{Fd, Events, 0}, {WakeFd, POLLIN, 0}, {WakeFd2, POLLIN, 0}};
   const int N = ::poll(P, 3, TimeoutMs);
   if (N < 0) return errno == EINTR ? TPoll::TimedOut : TPoll::Failed;
   if ((P[1].revents | P[2].revents) & POLLIN) return TPoll::Woken;

@@ -64,11 +64,9 @@ int32_t TRivuPosixDispatcher::CloseCom() {
   }
   if (DispatcherActive) {
     SetKillThreads();
-    ReadDone.Set();
     WaitThreadEnd(StatusThread.get(), -1);
     OutFlushEvent.Set();
     WaitThreadEnd(WriteThread.get(), -1);
-    SerialEvent.Set();
     GeneralEvent.Reset();
     WaitThreadEnd(ReadThread.get(), -1);
     // A handler on the dispatcher thread may still be waiting for a window

@@ -58,10 +58,6 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
   bool DataInBuffer();
 
-  TRivuEvent SerialEvent{TRivuEvent::TKind::AutoReset};
-  // Set by the read thread after each drain, so that the status thread polls
-  // for more bytes only once those seen have been taken.
-  TRivuEvent ReadDone{TRivuEvent::TKind::AutoReset};
   int KillFd_ = -1;   // readable for good once the threads must end
   int FlushFd_ = -1;  // wakes the write thread out of a stalled write
   // Serialises one-shot device calls of any thread with the close.

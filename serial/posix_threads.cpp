@@ -29,10 +29,17 @@ void TReadThread::Execute() {
   Port.ThreadStart();
   int32_t Result = 0;
   int EmptyWakes = 0;
+  const int Fd = Port.ComHandleNow();
   while (!Stopping()) {
-    const bool Signalled = Port.SerialEvent.Wait(kReadWaitMs);
+    // Received bytes wake the thread at once; it looks anyway every 50 ms.
+    const posixdev::TPoll P =
+        posixdev::Wait(Fd, posixdev::TWaitFor::Input, Port.KillFd_, kReadWaitMs);
     if (Stopping()) break;
-    const int Fd = Port.ComHandleNow();
+    if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
+      Result = ecDeviceRead;
+      Port.SetKillThreads();
+      break;
+    }
     int32_t Total = 0;
     int32_t N;
     // Drain the driver completely; each read becomes one chunk of its size.
@@ -53,13 +60,12 @@ void TReadThread::Execute() {
       if (N != posixdev::ioInvalidHandle) Result = ecDeviceRead;
       Port.SetKillThreads();
     }
-    if (Signalled) {
+    if (P == posixdev::TPoll::Ready) {
       EmptyWakes = Total == 0 ? EmptyWakes + 1 : 0;
       if (EmptyWakes >= kEmptyWakesForHangUp) {
         Result = ecDeviceRead;
         Port.SetKillThreads();
       }
-      Port.ReadDone.Set();
     }
   }
   SetReturnValue(Result);
@@ -111,7 +117,8 @@ int32_t TWriteThread::WriteSerial() {
         continue;
       }
       // The driver is full: wait for room, a flush or the end.
-      const posixdev::TPoll P = posixdev::Wait(Fd, false, Port.KillFd_, kSliceMs, Port.FlushFd_);
+      const posixdev::TPoll P =
+          posixdev::Wait(Fd, posixdev::TWaitFor::Output, Port.KillFd_, kSliceMs, Port.FlushFd_);
       if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) return ecDeviceWrite;
       if (P == posixdev::TPoll::Woken) posixdev::DrainWakeFd(Port.FlushFd_);
       if (Port.OutFlushEvent.TryWait()) {
@@ -133,14 +140,15 @@ void TStatusThread::Execute() {
   posixdev::TCounters OldCounts;
   const bool Counts = Lines && posixdev::GetCounters(Fd, OldCounts);
   while (!Stopping()) {
-    const posixdev::TPoll P = posixdev::Wait(Fd, true, Port.KillFd_, kSliceMs);
+    const posixdev::TPoll P =
+        posixdev::Wait(Fd, posixdev::TWaitFor::HangUp, Port.KillFd_, kSliceMs);
     if (Stopping()) break;
     if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
       Result = ecDeviceRead;
       Port.SetKillThreads();
       break;
     }
-    uint32_t Events = P == posixdev::TPoll::Ready ? evRxChar : 0;
+    uint32_t Events = 0;
     if (Lines) {
       const uint8_t NewLines = posixdev::ModemLines(Fd);
       const uint8_t Changed = NewLines ^ OldLines;
@@ -165,7 +173,6 @@ void TStatusThread::Execute() {
         Events |= (Errors & ~leBreak) ? evErr : 0;
       }
     }
-    if (Events & evRxChar) Port.SerialEvent.Set();
     if (Events & evStatusEvents) {
       try {
         Port.Queue.Push(std::make_unique<TStatusBuffer>(Events));
@@ -174,7 +181,6 @@ void TStatusThread::Execute() {
         Port.SetKillThreads();
       }
     }
-    if (Events & evRxChar) Port.ReadDone.Wait(kSliceMs);
   }
   SetReturnValue(Result);
 }

@@ -18,7 +18,7 @@ class TRivuPosixThread : public TRivuDispatcherThread {
   TRivuPosixDispatcher& Port;
 };
 
-// Drains the driver into chunks on the I/O queue.
+// Waits for received bytes and drains the driver into chunks on the I/O queue.
 class TReadThread : public TRivuPosixThread {
  public:
   explicit TReadThread(TRivuPosixDispatcher& D);
@@ -43,8 +43,8 @@ class TWriteThread : public TRivuPosixThread {
   std::vector<uint8_t> Block;
 };
 
-// Watches the device: received bytes wake the read thread; hang-ups, modem
-// line changes and line errors become status items.
+// Watches the device for hang-ups, and, where the driver has them, for modem
+// line changes and line errors, which become status items.
 class TStatusThread : public TRivuPosixThread {
  public:
   using TRivuPosixThread::TRivuPosixThread;
