@@ -41,9 +41,10 @@ void TReadThread::Execute() {
       break;
     }
     int32_t Total = 0;
-    int32_t N;
-    // Drain the driver completely; each read becomes one chunk of its size.
-    while ((N = posixdev::Read(Fd, Scratch.data(), Scratch.size())) > 0) {
+    int32_t N = 0;
+    // Drain the driver completely (a stream that never pauses still lets a
+    // close through); each read becomes one chunk of its size.
+    while (!Stopping() && (N = posixdev::Read(Fd, Scratch.data(), Scratch.size())) > 0) {
       Total += N;
       try {
         auto Chunk = std::make_unique<TDataBuffer>(N);
