@@ -191,9 +191,10 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
       OutFull = false;
       OutHead = OutTail = 0;
     }
+    int32_t Purged = 0;
     {
       std::lock_guard Lock(FdMutex_);
-      if (ComHandle.load() >= 0) posixdev::Purge(ComHandle.load(), false);
+      if (ComHandle.load() >= 0) Purged = posixdev::Purge(ComHandle.load(), false) ? 1 : 0;
     }
     OutFlushEvent.Set();
     posixdev::SignalWakeFd(FlushFd_);
@@ -204,7 +205,7 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
     while (!GeneralEvent.Wait(20)) {
       if (!WriteThread->Running() || KillThreads || steady_clock::now() >= Deadline) break;
     }
-    return 1;
+    return Purged;
   }
   int32_t Result = 0;
   {
