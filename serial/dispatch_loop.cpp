@@ -152,7 +152,7 @@ bool TRivuBaseDispatcher::ExtractData() {
     Moved = R1 + R2 > 0;
     if (DispFull) RoomWanted = true;
   }
-  if (Moved) WakeDataWaiters();
+  if (Moved) WakeWaiters();
   return true;
 }
 

@@ -84,14 +84,10 @@ bool TRivuBaseDispatcher::WaitProcessingEvents(const std::function<bool()>& Done
   }
 }
 
-void TRivuBaseDispatcher::NotifyThreadEnded() {
+void TRivuBaseDispatcher::WakeWaiters() {
   std::lock_guard Lock(WaitMutex);
   ++WaitGeneration;
   WaitCv.notify_all();
-}
-
-void TRivuBaseDispatcher::WakeDataWaiters() {
-  NotifyThreadEnded();
 }
 
 void TRivuBaseDispatcher::DonePort() {
@@ -129,7 +125,7 @@ void TRivuBaseDispatcher::ReleaseBuffers() {
     OutHead = OutTail = 0;
     OutFull = false;
   }
-  WakeDataWaiters();
+  WakeWaiters();
 }
 
 void TRivuBaseDispatcher::ThreadStart() {
@@ -140,7 +136,7 @@ void TRivuBaseDispatcher::ThreadStart() {
 void TRivuBaseDispatcher::SetKillThreads() {
   KillThreads = true;
   Queue.Wake();
-  WakeDataWaiters();
+  WakeWaiters();
 }
 
 void TRivuBaseDispatcher::ThreadGone(TRivuDispatcherThread* Thread) {

@@ -271,8 +271,8 @@ class TRivuBaseDispatcher {
   // Waits until Done() holds, processing the calling thread's pending window
   // events meanwhile; false when TimeoutMs (negative: none) passed first.
   bool WaitProcessingEvents(const std::function<bool()>& Done, int TimeoutMs);
-  void NotifyThreadEnded();
-  void WakeDataWaiters();
+  // Wakes WaitForData, WaitTxSent and the closing waits to look again.
+  void WakeWaiters();
 
   // Dispatcher thread internals.
   bool ExtractData();
@@ -371,7 +371,8 @@ class TRivuBaseDispatcher {
   std::atomic<bool> FailureReported{false};
   std::atomic<bool> BuffersReleased{false};
 
-  // Thread ends and data arrivals wake waiters here.
+  // Waits for bytes, for the output to empty and for threads to end sleep
+  // here; WakeWaiters bumps the generation.
   std::mutex WaitMutex;
   std::condition_variable_any WaitCv;
   uint64_t WaitGeneration = 0;  // guarded by WaitMutex

@@ -107,6 +107,7 @@ int32_t TWriteThread::WriteSerial() {
       Port.OutHead = Port.OutTail = 0;
       Port.OutFull = false;
     }
+    Port.WakeWaiters();  // WaitTxSent waits for the buffer to empty
     size_t Sent = 0;
     while (Sent < Block.size()) {
       if (Stopping()) return 0;
