@@ -75,7 +75,12 @@ void TRivuBaseDispatcher::OnePass() {
   ExtractData();
 
   if (!Notifying) {
-    if (!StatusTriggers.empty()) {
+    bool AnyStatusTrigger;
+    {
+      std::lock_guard Lock(DispLock);
+      AnyStatusTrigger = !StatusTriggers.empty();
+    }
+    if (AnyStatusTrigger) {
       // Reads the lines for the status triggers without taking the delta
       // bits away from the user's GetModemStatus.
       GetModemStatusPrim(0xFF);
@@ -147,7 +152,7 @@ bool TRivuBaseDispatcher::ExtractData() {
     Moved = R1 + R2 > 0;
     if (DispFull) RoomWanted = true;
   }
-  if (Moved) WakeDataWaiters();
+  if (Moved) WakeWaiters();
   return true;
 }
 

@@ -84,14 +84,10 @@ bool TRivuBaseDispatcher::WaitProcessingEvents(const std::function<bool()>& Done
   }
 }
 
-void TRivuBaseDispatcher::NotifyThreadEnded() {
+void TRivuBaseDispatcher::WakeWaiters() {
   std::lock_guard Lock(WaitMutex);
   ++WaitGeneration;
   WaitCv.notify_all();
-}
-
-void TRivuBaseDispatcher::WakeDataWaiters() {
-  NotifyThreadEnded();
 }
 
 void TRivuBaseDispatcher::DonePort() {
@@ -129,7 +125,7 @@ void TRivuBaseDispatcher::ReleaseBuffers() {
     OutHead = OutTail = 0;
     OutFull = false;
   }
-  WakeDataWaiters();
+  WakeWaiters();
 }
 
 void TRivuBaseDispatcher::ThreadStart() {
@@ -140,7 +136,7 @@ void TRivuBaseDispatcher::ThreadStart() {
 void TRivuBaseDispatcher::SetKillThreads() {
   KillThreads = true;
   Queue.Wake();
-  WakeDataWaiters();
+  WakeWaiters();
 }
 
 void TRivuBaseDispatcher::ThreadGone(TRivuDispatcherThread* Thread) {
@@ -163,7 +159,7 @@ void TRivuBaseDispatcher::ThreadGone(TRivuDispatcherThread* Thread) {
     }
   }
   Thread->MarkEnded();
-  if (Thread == DispThread.get() && DoneOnDispExit) {
+  if (Thread->IsDispatcherThread() && DoneOnDispExit) {
     DonePortPrim();
     DoneOnDispExit = false;
   }
@@ -417,6 +413,16 @@ void TRivuBaseDispatcher::SetThreadBoost(uint8_t Boost) {
 void TRivuBaseDispatcher::SetRS485Mode(bool On) {
   std::lock_guard Lock(DispLock);
   RS485Mode = On;
+}
+
+void TRivuBaseDispatcher::SetBaseAddress(uint16_t Address) {
+  std::lock_guard Lock(DispLock);
+  BaseAddress = Address;
+}
+
+uint16_t TRivuBaseDispatcher::GetBaseAddress() {
+  std::lock_guard Lock(DispLock);
+  return BaseAddress;
 }
 
 int32_t TRivuBaseDispatcher::SetDataPointer(void* Value, int32_t Index) {

@@ -10,18 +10,20 @@
 // dispatcher thread (I/O queue -> dispatch ring, notifications, triggers) and
 // the write thread (output ring -> device).
 //
-// | who                    | may call                                | locks taken           |
-// |------------------------|-----------------------------------------|-----------------------|
-// | any thread             | CharReady, Get/Peek Char/Block,          | input                 |
-// |                        | InBuffUsed/Free, WaitForData            |                       |
-// | any thread             | Put Char/String/Block, OutBuffUsed/Free | output, then dispatcher
-// (trace) | | any thread             | flushes                                 | input or output |
-// | any thread             | line, modem, flow, status, trigger and  | dispatcher (released  |
-// |                        | handler operations                      | while SetLine waits)  |
-// | opening thread only    | InitPort, DonePort, destructor          | all, in order         |
-// | dispatcher thread      | ExtractData, SendNotify, trigger checks | input, dispatcher     |
-// | write thread           | output ring                             | output                |
-// | read, status threads   | I/O queue pushes                        | queue                 |
+// clang-format off
+// | who                 | may call                                    | locks taken                  |
+// |---------------------|---------------------------------------------|------------------------------|
+// | any thread          | CharReady, Get/Peek Char/Block, InBuffUsed, | input                        |
+// |                     | InBuffFree, WaitForData                     |                              |
+// | any thread          | Put Char/String/Block, OutBuffUsed/Free     | output, then dispatcher      |
+// | any thread          | FlushInBuffer / FlushOutBuffer              | input / output               |
+// | any thread          | line, modem, flow, status, trigger and      | dispatcher (SetLine lets go  |
+// |                     | handler operations                          | of it while output drains)   |
+// | opening thread only | InitPort, DonePort, the destructor          | each in the order below      |
+// | dispatcher thread   | ExtractData, SendNotify, trigger checks     | input, dispatcher            |
+// | write thread        | the output ring                             | output                       |
+// | read, status threads| I/O queue pushes                            | the queue's own              |
+// clang-format on
 //
 // Lock order: input -> dispatcher -> output -> I/O queue -> device descriptor.
 // All three dispatcher locks are re-entrant. The input lock is never taken
@@ -168,6 +170,9 @@ class TRivuBaseDispatcher {
   bool OptionsAreOn(uint32_t Bits);
   virtual void SetThreadBoost(uint8_t Boost);
   void SetRS485Mode(bool On);
+  // UART base address for RS-485 on drivers that cannot toggle RTS; unused.
+  void SetBaseAddress(uint16_t Address);
+  uint16_t GetBaseAddress();
   int32_t SetDataPointer(void* Value, int32_t Index);
   int32_t GetDataPointer(void*& Value, int32_t Index);
   void SetPortName(std::string Name);
@@ -259,15 +264,15 @@ class TRivuBaseDispatcher {
   uint32_t LineErrorBits() const { return LineErrors.load(); }
 
  protected:
-  // Device layers call this first in their destructor: closes the port and
-  // waits for every background thread, so that no virtual call is made on a
-  // half-destroyed object.
+  // Every device layer calls this first in its destructor: closes the port
+  // and waits for every background thread, so that no virtual call reaches a
+  // half-destroyed object. The base destructor cannot do it.
   void Shutdown();
   // Waits until Done() holds, processing the calling thread's pending window
   // events meanwhile; false when TimeoutMs (negative: none) passed first.
   bool WaitProcessingEvents(const std::function<bool()>& Done, int TimeoutMs);
-  void NotifyThreadEnded();
-  void WakeDataWaiters();
+  // Wakes WaitForData, WaitTxSent and the closing waits to look again.
+  void WakeWaiters();
 
   // Dispatcher thread internals.
   bool ExtractData();
@@ -366,7 +371,8 @@ class TRivuBaseDispatcher {
   std::atomic<bool> FailureReported{false};
   std::atomic<bool> BuffersReleased{false};
 
-  // Thread ends and data arrivals wake waiters here.
+  // Waits for bytes, for the output to empty and for threads to end sleep
+  // here; WakeWaiters bumps the generation.
   std::mutex WaitMutex;
   std::condition_variable_any WaitCv;
   uint64_t WaitGeneration = 0;  // guarded by WaitMutex

@@ -48,6 +48,9 @@ void TDispThread::OnException(std::exception_ptr E) {
   } catch (...) {
   }
   Dispatcher_.Platform().ShowBackgroundError(Text);
+  // Without its dispatcher thread the port would go quiet for good: stop
+  // every thread so that the port reads as closed.
+  Dispatcher_.SetKillThreads();
 }
 
 void TDispThread::Finish() {

@@ -25,6 +25,7 @@ class TRivuDispatcherThread {
   // Joins unless called on the thread itself.
   void Join();
   int32_t ReturnValue() const { return ReturnValue_.load(); }
+  virtual bool IsDispatcherThread() const { return false; }
 
  protected:
   // The body; the end steps (ThreadGone) belong to Finish, which runs also
@@ -50,6 +51,7 @@ class TRivuDispatcherThread {
 class TDispThread : public TRivuDispatcherThread {
  public:
   using TRivuDispatcherThread::TRivuDispatcherThread;
+  bool IsDispatcherThread() const override { return true; }
 
  protected:
   void Execute() override;

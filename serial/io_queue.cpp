@@ -1,9 +1,24 @@
 #include "serial/io_queue.h"
 
 #include <cstring>
+#include <new>
 
-TDataBuffer::TDataBuffer(int32_t Size) : TIOBuffer(Size), Data(new uint8_t[Size]) {
-  std::memset(Data.get(), 0, Size);
+namespace {
+class EIOBufferAlloc : public std::bad_alloc {
+ public:
+  const char* what() const noexcept override {
+    return "Insufficient memory to allocate I/O buffer.";
+  }
+};
+}  // namespace
+
+TDataBuffer::TDataBuffer(int32_t Size) : TIOBuffer(Size) {
+  try {
+    Data.reset(new uint8_t[size_t(Size)]);
+  } catch (const std::bad_alloc&) {
+    throw EIOBufferAlloc();
+  }
+  std::memset(Data.get(), 0, size_t(Size));
 }
 
 void TIOQueue::Push(std::unique_ptr<TIOBuffer> Item) {

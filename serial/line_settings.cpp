@@ -1,4 +1,5 @@
 // Line settings, flow control and the modem outputs.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -95,7 +96,20 @@ int32_t TRivuBaseDispatcher::SetCommStateFix(TDcb& Record) {
 
 void TRivuBaseDispatcher::WaitTxSent() {
   using namespace std::chrono;
-  for (int I = 0; I < 5000 && OutBuffUsed() != 0; ++I) std::this_thread::sleep_for(2ms);
+  // The write thread wakes this wait each time it takes the pending bytes.
+  const auto Deadline = steady_clock::now() + 10s;
+  for (;;) {
+    uint64_t Gen;
+    {
+      std::lock_guard Lock(WaitMutex);
+      Gen = WaitGeneration;
+    }
+    if (OutBuffUsed() == 0 || KillThreads || !DispatcherActive) break;
+    const auto Now = steady_clock::now();
+    if (Now >= Deadline) break;
+    std::unique_lock Lock(WaitMutex);
+    WaitCv.wait_until(Lock, std::min(Deadline, Now + 100ms), [&] { return WaitGeneration != Gen; });
+  }
   uint32_t Bits, Rate;
   {
     std::lock_guard Lock(DispLock);

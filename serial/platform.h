@@ -29,6 +29,7 @@ class TSerialPlatform {
   virtual std::unique_ptr<TNotifyWindow> CreateNotifyWindow(TWindowProc Proc) = 0;
   // Runs the calling thread's pending window messages; a closing thread calls
   // it while it waits, so that a message sent to it cannot stall the close.
+  // May be called on any thread; one without windows has nothing to run.
   virtual void ProcessPendingEvents() = 0;
   // Shows a background thread's failure to the user; called on that thread.
   virtual void ShowBackgroundError(const std::string& Text) = 0;

@@ -283,11 +283,14 @@ int32_t Write(int Fd, const uint8_t* Buffer, size_t Len) {
   }
 }
 
-TPoll Wait(int Fd, bool In, int WakeFd, int TimeoutMs) {
-  pollfd P[2] = {{Fd, short(In ? POLLIN : POLLOUT), 0}, {WakeFd, POLLIN, 0}};
-  const int N = ::poll(P, WakeFd >= 0 ? 2 : 1, TimeoutMs);
+TPoll Wait(int Fd, TWaitFor What, int WakeFd, int TimeoutMs, int WakeFd2) {
+  const short Events = What == TWaitFor::Input ? POLLIN : What == TWaitFor::Output ? POLLOUT : 0;
+  // poll skips entries with a negative descriptor, and reports hang-ups and
+  // errors whatever was asked for.
+  pollfd P[3] = {{Fd, Events, 0}, {WakeFd, POLLIN, 0}, {WakeFd2, POLLIN, 0}};
+  const int N = ::poll(P, 3, TimeoutMs);
   if (N < 0) return errno == EINTR ? TPoll::TimedOut : TPoll::Failed;
-  if (WakeFd >= 0 && (P[1].revents & POLLIN)) return TPoll::Woken;
+  if ((P[1].revents | P[2].revents) & POLLIN) return TPoll::Woken;
   if (P[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return TPoll::HungUp;
   if (P[0].revents) return TPoll::Ready;
   return TPoll::TimedOut;
@@ -300,6 +303,11 @@ int MakeWakeFd() {
 void SignalWakeFd(int Fd) {
   const uint64_t One = 1;
   [[maybe_unused]] ssize_t N = ::write(Fd, &One, sizeof One);
+}
+
+void DrainWakeFd(int Fd) {
+  uint64_t Count;
+  [[maybe_unused]] ssize_t N = ::read(Fd, &Count, sizeof Count);
 }
 
 void CloseWakeFd(int Fd) {

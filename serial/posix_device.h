@@ -47,13 +47,16 @@ inline constexpr int32_t ioFailed = -1;
 int32_t Read(int Fd, uint8_t* Buffer, size_t Len);
 int32_t Write(int Fd, const uint8_t* Buffer, size_t Len);
 
-// Waits up to TimeoutMs for Fd (readable when In, else writable) or WakeFd.
+// Waits up to TimeoutMs for Fd to become readable (Input), writable (Output)
+// or to hang up (any kind), or for one of the wake descriptors (-1: none).
+enum class TWaitFor { Input, Output, HangUp };
 enum class TPoll { Ready, TimedOut, Woken, HungUp, Failed };
-TPoll Wait(int Fd, bool In, int WakeFd, int TimeoutMs);
+TPoll Wait(int Fd, TWaitFor What, int WakeFd, int TimeoutMs, int WakeFd2 = -1);
 
-// A descriptor that becomes readable for good once signalled.
+// A descriptor that becomes readable once signalled, until drained.
 int MakeWakeFd();
 void SignalWakeFd(int Fd);
+void DrainWakeFd(int Fd);
 void CloseWakeFd(int Fd);
 
 }  // namespace posixdev

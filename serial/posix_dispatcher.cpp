@@ -17,11 +17,14 @@ constexpr int kDispStopWaitMs = 36 * 55;
 }  // namespace
 
 TRivuPosixDispatcher::TRivuPosixDispatcher(TDispatcherOwner* Owner, TSerialPlatform* Platform)
-    : TRivuBaseDispatcher(Owner, Platform), KillFd_(posixdev::MakeWakeFd()) {}
+    : TRivuBaseDispatcher(Owner, Platform),
+      KillFd_(posixdev::MakeWakeFd()),
+      FlushFd_(posixdev::MakeWakeFd()) {}
 
 TRivuPosixDispatcher::~TRivuPosixDispatcher() {
   Shutdown();
   posixdev::CloseWakeFd(KillFd_);
+  posixdev::CloseWakeFd(FlushFd_);
 }
 
 void TRivuPosixDispatcher::SetKillThreads() {
@@ -61,11 +64,9 @@ int32_t TRivuPosixDispatcher::CloseCom() {
   }
   if (DispatcherActive) {
     SetKillThreads();
-    ReadDone.Set();
     WaitThreadEnd(StatusThread.get(), -1);
     OutFlushEvent.Set();
     WaitThreadEnd(WriteThread.get(), -1);
-    SerialEvent.Set();
     GeneralEvent.Reset();
     WaitThreadEnd(ReadThread.get(), -1);
     // A handler on the dispatcher thread may still be waiting for a window
@@ -190,11 +191,13 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
       OutFull = false;
       OutHead = OutTail = 0;
     }
+    int32_t Purged = 0;
     {
       std::lock_guard Lock(FdMutex_);
-      if (ComHandle.load() >= 0) posixdev::Purge(ComHandle.load(), false);
+      if (ComHandle.load() >= 0) Purged = posixdev::Purge(ComHandle.load(), false) ? 1 : 0;
     }
     OutFlushEvent.Set();
+    posixdev::SignalWakeFd(FlushFd_);
     // The acknowledgement comes on GeneralEvent; a write thread that ends
     // meanwhile will never give it.
     using namespace std::chrono;
@@ -202,7 +205,7 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
     while (!GeneralEvent.Wait(20)) {
       if (!WriteThread->Running() || KillThreads || steady_clock::now() >= Deadline) break;
     }
-    return 1;
+    return Purged;
   }
   int32_t Result = 0;
   {

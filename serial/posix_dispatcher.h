@@ -58,15 +58,12 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
   bool DataInBuffer();
 
-  TRivuEvent SerialEvent{TRivuEvent::TKind::AutoReset};
-  // Set by the read thread after each drain, so that the status thread polls
-  // for more bytes only once those seen have been taken.
-  TRivuEvent ReadDone{TRivuEvent::TKind::AutoReset};
-  int KillFd_ = -1;
+  int KillFd_ = -1;   // readable for good once the threads must end
+  int FlushFd_ = -1;  // wakes the write thread out of a stalled write
   // Serialises one-shot device calls of any thread with the close.
   std::mutex FdMutex_;
   TDcb Shadow_;
-  bool ModemLinesOk_ = false;
+  std::atomic<bool> ModemLinesOk_{false};
   std::atomic<int32_t> LastError_{0};
   std::atomic<uint32_t> PendingErrors_{0};
   std::atomic<uint32_t> StateWrites_{0};

@@ -1,5 +1,6 @@
 #include "serial/posix_threads.h"
 
+#include <cstring>
 #include <new>
 
 #include "serial/error_codes.h"
@@ -7,7 +8,9 @@
 #include "serial/posix_dispatcher.h"
 
 namespace {
-constexpr int32_t kChunkSize = 256;
+// One read takes what the driver holds, up to its usual buffer size; the
+// chunk queued is sized to the bytes read.
+constexpr size_t kReadSize = 4096;
 constexpr int kReadWaitMs = 50;
 constexpr int kSliceMs = 100;
 // A driver that keeps saying "readable" but gives no bytes has gone away.
@@ -16,6 +19,8 @@ constexpr int kEmptyWakesForHangUp = 8;
 
 TRivuPosixThread::TRivuPosixThread(TRivuPosixDispatcher& D) : TRivuDispatcherThread(D), Port(D) {}
 
+TReadThread::TReadThread(TRivuPosixDispatcher& D) : TRivuPosixThread(D), Scratch(kReadSize) {}
+
 bool TRivuPosixThread::Stopping() const {
   return StopRequested() || Port.GetKillThreads();
 }
@@ -23,43 +28,45 @@ bool TRivuPosixThread::Stopping() const {
 void TReadThread::Execute() {
   Port.ThreadStart();
   int32_t Result = 0;
-  std::unique_ptr<TDataBuffer> Chunk;
   int EmptyWakes = 0;
-  auto NewChunk = [&] {
-    try {
-      Chunk = std::make_unique<TDataBuffer>(kChunkSize);
-      return true;
-    } catch (const std::bad_alloc&) {
-      Result = ecNoMem;
-      Port.SetKillThreads();
-      return false;
-    }
-  };
+  const int Fd = Port.ComHandleNow();
   while (!Stopping()) {
-    const bool Signalled = Port.SerialEvent.Wait(kReadWaitMs);
+    // Received bytes wake the thread at once; it looks anyway every 50 ms.
+    const posixdev::TPoll P =
+        posixdev::Wait(Fd, posixdev::TWaitFor::Input, Port.KillFd_, kReadWaitMs);
     if (Stopping()) break;
-    if (!Chunk && !NewChunk()) continue;
-    const int Fd = Port.ComHandleNow();
+    if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
+      Result = ecDeviceRead;
+      Port.SetKillThreads();
+      break;
+    }
     int32_t Total = 0;
-    int32_t N = posixdev::Read(Fd, Chunk->Data.get(), kChunkSize);
-    while (N > 0) {
+    int32_t N = 0;
+    // Drain the driver completely (a stream that never pauses still lets a
+    // close through); each read becomes one chunk of its size.
+    while (!Stopping() && (N = posixdev::Read(Fd, Scratch.data(), Scratch.size())) > 0) {
       Total += N;
-      Chunk->Used = N;
-      Port.Queue.Push(std::move(Chunk));
-      if (!NewChunk()) break;
-      N = posixdev::Read(Fd, Chunk->Data.get(), kChunkSize);
+      try {
+        auto Chunk = std::make_unique<TDataBuffer>(N);
+        std::memcpy(Chunk->Data.get(), Scratch.data(), size_t(N));
+        Chunk->Used = N;
+        Port.Queue.Push(std::move(Chunk));
+      } catch (const std::bad_alloc&) {
+        Result = ecNoMem;
+        Port.SetKillThreads();
+        break;
+      }
     }
     if (N < 0) {
       if (N != posixdev::ioInvalidHandle) Result = ecDeviceRead;
       Port.SetKillThreads();
     }
-    if (Signalled) {
+    if (P == posixdev::TPoll::Ready) {
       EmptyWakes = Total == 0 ? EmptyWakes + 1 : 0;
       if (EmptyWakes >= kEmptyWakesForHangUp) {
         Result = ecDeviceRead;
         Port.SetKillThreads();
       }
-      Port.ReadDone.Set();
     }
   }
   SetReturnValue(Result);
@@ -100,6 +107,7 @@ int32_t TWriteThread::WriteSerial() {
       Port.OutHead = Port.OutTail = 0;
       Port.OutFull = false;
     }
+    Port.WakeWaiters();  // WaitTxSent waits for the buffer to empty
     size_t Sent = 0;
     while (Sent < Block.size()) {
       if (Stopping()) return 0;
@@ -111,8 +119,10 @@ int32_t TWriteThread::WriteSerial() {
         continue;
       }
       // The driver is full: wait for room, a flush or the end.
-      const posixdev::TPoll P = posixdev::Wait(Fd, false, Port.KillFd_, kSliceMs);
+      const posixdev::TPoll P =
+          posixdev::Wait(Fd, posixdev::TWaitFor::Output, Port.KillFd_, kSliceMs, Port.FlushFd_);
       if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) return ecDeviceWrite;
+      if (P == posixdev::TPoll::Woken) posixdev::DrainWakeFd(Port.FlushFd_);
       if (Port.OutFlushEvent.TryWait()) {
         // The flush dropped the rest of this block.
         Port.GeneralEvent.Set();
@@ -132,14 +142,15 @@ void TStatusThread::Execute() {
   posixdev::TCounters OldCounts;
   const bool Counts = Lines && posixdev::GetCounters(Fd, OldCounts);
   while (!Stopping()) {
-    const posixdev::TPoll P = posixdev::Wait(Fd, true, Port.KillFd_, kSliceMs);
+    const posixdev::TPoll P =
+        posixdev::Wait(Fd, posixdev::TWaitFor::HangUp, Port.KillFd_, kSliceMs);
     if (Stopping()) break;
     if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
       Result = ecDeviceRead;
       Port.SetKillThreads();
       break;
     }
-    uint32_t Events = P == posixdev::TPoll::Ready ? evRxChar : 0;
+    uint32_t Events = 0;
     if (Lines) {
       const uint8_t NewLines = posixdev::ModemLines(Fd);
       const uint8_t Changed = NewLines ^ OldLines;
@@ -164,7 +175,6 @@ void TStatusThread::Execute() {
         Events |= (Errors & ~leBreak) ? evErr : 0;
       }
     }
-    if (Events & evRxChar) Port.SerialEvent.Set();
     if (Events & evStatusEvents) {
       try {
         Port.Queue.Push(std::make_unique<TStatusBuffer>(Events));
@@ -173,7 +183,6 @@ void TStatusThread::Execute() {
         Port.SetKillThreads();
       }
     }
-    if (Events & evRxChar) Port.ReadDone.Wait(kSliceMs);
   }
   SetReturnValue(Result);
 }

@@ -18,13 +18,16 @@ class TRivuPosixThread : public TRivuDispatcherThread {
   TRivuPosixDispatcher& Port;
 };
 
-// Drains the driver into 256-byte chunks on the I/O queue.
+// Waits for received bytes and drains the driver into chunks on the I/O queue.
 class TReadThread : public TRivuPosixThread {
  public:
-  using TRivuPosixThread::TRivuPosixThread;
+  explicit TReadThread(TRivuPosixDispatcher& D);
 
  protected:
   void Execute() override;
+
+ private:
+  std::vector<uint8_t> Scratch;
 };
 
 // Takes everything pending in the output buffer and writes it.
@@ -40,8 +43,8 @@ class TWriteThread : public TRivuPosixThread {
   std::vector<uint8_t> Block;
 };
 
-// Watches the device: received bytes wake the read thread; hang-ups, modem
-// line changes and line errors become status items.
+// Watches the device for hang-ups, and, where the driver has them, for modem
+// line changes and line errors, which become status items.
 class TStatusThread : public TRivuPosixThread {
  public:
   using TRivuPosixThread::TRivuPosixThread;

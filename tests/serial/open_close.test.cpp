@@ -158,3 +158,32 @@ TEST(PortFailure, StartingTwiceIsRefused) {
   EXPECT_THROW(P.D->StartDispatcher(), std::runtime_error);
   EXPECT_EQ(P.D->ThreadCountNow(), 4);
 }
+
+TEST(PortClose, DataOperationsRacingTheCloseStaySafe) {
+  for (int Round = 0; Round < 20; ++Round) {
+    TOpenPort P;
+    std::atomic<bool> Stop{false};
+    std::atomic<int32_t> LastGet{0}, LastPut{0};
+    std::thread Task([&] {
+      uint8_t Buf[64] = {};
+      // One last round runs after the close has certainly finished.
+      for (bool Last = false; !Last;) {
+        Last = Stop;
+        P.D->CharReady();
+        P.D->WaitForData(2, 1ms);
+        LastGet = P.D->GetBlock(Buf, 2);
+        P.D->PeekBlock(Buf, 1);
+        LastPut = P.D->PutBlock(Buf, sizeof Buf);
+        P.D->InBuffUsed();
+        P.D->OutBuffFree();
+      }
+    });
+    P.Pty.Write(Pattern(3000, uint32_t(Round)));
+    P.D->DonePort();
+    std::this_thread::sleep_for(1ms);
+    Stop = true;
+    Task.join();
+    EXPECT_EQ(LastGet, ecBufferIsEmpty);
+    EXPECT_EQ(LastPut, ecCommNotOpen);
+  }
+}

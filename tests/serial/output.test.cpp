@@ -1,5 +1,7 @@
 // The output buffer and the write thread, over a real pseudo-terminal.
+#include <atomic>
 #include <numeric>
+#include <thread>
 
 #include "serial/error_codes.h"
 #include "tests/serial/port_fixture.h"
@@ -107,4 +109,26 @@ TEST(OutputBuffer, FlushWhileALongBlockIsBeingWritten) {
   P.Pty.Write({kXon});
   ASSERT_EQ(P.D->PutString("next"), 0);
   EXPECT_EQ(P.Pty.Read(4, 20s), Bytes("next"));
+}
+
+TEST(OutputBuffer, RateChangeWaitsForQueuedBytesToLeave) {
+  TOpenPort P;
+  StallWriteThread(P);
+  ASSERT_EQ(P.D->PutString("queued"), 0);
+  std::atomic<bool> Done{false};
+  std::thread Ui([&] {
+    EXPECT_EQ(P.D->SetLine(57600, 0, 8, 1), 0);
+    Done = true;
+  });
+  // Held while the bytes cannot leave; let go once XON lets them out.
+  std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(Done);
+  P.Pty.Write({kXon});
+  ASSERT_TRUE(WaitUntil([&] { return Done.load(); }));
+  Ui.join();
+  EXPECT_EQ(P.Pty.Read(7, 20s), Bytes("squeued"));
+  uint32_t Baud;
+  uint16_t Parity, DataBits, StopBits;
+  P.D->GetLine(Baud, Parity, DataBits, StopBits);
+  EXPECT_EQ(Baud, 57600u);
 }
