@@ -2,6 +2,8 @@
 // receive triggers and the avail notification.
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <vector>
 
 #include "serial/dispatcher.h"
 #include "serial/dispatcher_thread.h"
@@ -106,12 +108,26 @@ void TRivuBaseDispatcher::TimerStatusPass() {
   if (StatusHit) ClearStatusHits();
 }
 
+// The bytes just stored behind DispHead, as one log entry (input lock held).
+void TRivuBaseDispatcher::LogReceived(uint32_t Count) {
+  std::vector<uint8_t> Bytes(Count);
+  const uint32_t Start = (DispHead + DispatchBufferSize - Count) % DispatchBufferSize;
+  const uint32_t First = std::min(Count, DispatchBufferSize - Start);
+  std::memcpy(Bytes.data(), DispBuf.get() + Start, First);
+  std::memcpy(Bytes.data() + First, DispBuf.get(), Count - First);
+  DLog.AddDispatchEntry(dtDispatch, dstReadCom, Count, Bytes.data(), Count);
+}
+
 bool TRivuBaseDispatcher::ExtractData() {
   bool Moved = false;
   {
     std::lock_guard Lock(InLock);
     if (!DispBuf) return false;
     if (DispFull) {
+      if (!RoomWanted && DLog.DLoggingOn()) {
+        static constexpr char kFull[] = "Dispatch buffer full.";
+        DLog.AddDispatchEntry(dtDispatch, dstStatus, 0, kFull, sizeof kFull - 1);
+      }
       RoomWanted = true;
       return true;
     }
@@ -150,6 +166,7 @@ bool TRivuBaseDispatcher::ExtractData() {
       DispFull = DispHead == DispTail;
     }
     Moved = R1 + R2 > 0;
+    if (Moved && DLog.DLoggingOn()) LogReceived(uint32_t(R1 + R2));
     if (DispFull) RoomWanted = true;
   }
   if (Moved) WakeWaiters();

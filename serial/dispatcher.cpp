@@ -226,7 +226,11 @@ int32_t TRivuBaseDispatcher::GetBlock(void* Block, uint32_t Len) {
       }
     }
   }
-  // Trace entries 'R' would be added here under the dispatcher lock.
+  // Recorded after the input lock is released: the trace takes the
+  // dispatcher lock, which may not be taken inside the input lock's reads.
+  if (R > 0 && TraceRec.TracingOn()) {
+    TraceRec.AddTraceEntries(kTraceReceive, {static_cast<const uint8_t*>(Block), uint32_t(R)});
+  }
   return R;
 }
 
@@ -258,6 +262,7 @@ int32_t TRivuBaseDispatcher::GetChar(uint8_t& Value) {
   if (R == 0) {
     DispTail = (DispTail + 1) % DispatchBufferSize;
     FreeRoomLocked();
+    if (TraceRec.TracingOn()) TraceRec.AddTraceEntry(kTraceReceive, Value);
   }
   return R;
 }
@@ -329,7 +334,10 @@ int32_t TRivuBaseDispatcher::PutBlock(const void* Block, uint32_t Len) {
     TComStat Stat;
     LineErrors = GetComError(Stat);
   }
-  // Dispatch log and trace entries would be added here under the dispatcher lock.
+  // Recorded after the output lock is released, in the lock order.
+  const auto* Bytes = static_cast<const uint8_t*>(Block);
+  if (DLog.DLoggingOn()) DLog.AddDispatchEntry(dtDispatch, dstWriteCom, Len, Bytes, Len);
+  if (TraceRec.TracingOn()) TraceRec.AddTraceEntries(kTraceTransmit, {Bytes, Len});
   return Result;
 }
 
@@ -449,6 +457,7 @@ std::string TRivuBaseDispatcher::PortName() {
   return PortName_;
 }
 
-void TRivuBaseDispatcher::AddDispatchEntry(uint8_t, uint16_t, uint32_t, const void*, uint32_t) {
-  // The dispatch log recorder is not part of this build; DLoggingOn stays off.
+void TRivuBaseDispatcher::AddDispatchEntry(uint8_t Type, uint16_t SubType, uint32_t Data,
+                                           const void* Buffer, uint32_t Len) {
+  DLog.AddDispatchEntry(TDispatchType(Type), TDispatchSubType(SubType), Data, Buffer, Len);
 }

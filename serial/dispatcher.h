@@ -48,10 +48,12 @@
 #include <vector>
 
 #include "serial/dcb.h"
+#include "serial/dispatch_log.h"
 #include "serial/dispatcher_owner.h"
 #include "serial/event.h"
 #include "serial/io_queue.h"
 #include "serial/platform.h"
+#include "serial/trace.h"
 
 class TRivuDispatcherThread;
 
@@ -237,8 +239,23 @@ class TRivuBaseDispatcher {
   // Modem input lines in the status byte's high half (0x10 CTS .. 0x80 DCD).
   virtual uint8_t GetComModemLines() = 0;
   virtual void SetComBreak(bool On) = 0;
+  // Bytes the driver still holds for sending; 0 when it cannot tell.
+  virtual uint32_t DeviceOutputQueued() { return 0; }
   // The platform error number of the last failed device call.
   virtual int32_t LastDeviceError() const = 0;
+
+  // --- Recorders, and what the component asks besides the data operations ---
+  TTraceRecorder& Trace() { return TraceRec; }
+  TDispatchLog& DispatchLog() { return DLog; }
+  // A notification is being delivered (a close from a handler is deferred).
+  bool NotifyingNow() const { return Notifying.load(); }
+  // Flow states as 1 + TFlowControlState: 1 off, 2 on (the driver holds no
+  // finer state that can be read back).
+  int32_t HWFlowState();
+  int32_t SWFlowState();
+  // Sleeps until the output buffer and the driver's transmit queue are empty,
+  // at most Timeout; false when bytes were still waiting then.
+  bool WaitOutputDrained(std::chrono::milliseconds Timeout);
 
   // --- Called by the background threads ---
   void ThreadStart();
@@ -247,7 +264,7 @@ class TRivuBaseDispatcher {
   virtual void SetKillThreads();
   TIOQueue& GetQueue() { return Queue; }
   TRivuEvent& GetGeneralEvent() { return GeneralEvent; }
-  bool GetDLoggingOn() const { return DLoggingOn.load(); }
+  bool GetDLoggingOn() const { return DLog.DLoggingOn(); }
   // Dispatch log hook; recorders are off in this system.
   void AddDispatchEntry(uint8_t Type, uint16_t SubType, uint32_t Data, const void* Buffer,
                         uint32_t Len);
@@ -276,6 +293,7 @@ class TRivuBaseDispatcher {
 
   // Dispatcher thread internals.
   bool ExtractData();
+  void LogReceived(uint32_t Count);
   void OnePass();
   void TimerStatusPass();
   bool CheckReceiveTriggers();
@@ -340,6 +358,8 @@ class TRivuBaseDispatcher {
   std::unique_ptr<TRivuDispatcherThread> ReadThread, DispThread, WriteThread, StatusThread;
   uint8_t ThreadBoost = 0;
   std::recursive_mutex DispLock, OutLock, InLock;
+  TTraceRecorder TraceRec{DispLock};
+  TDispatchLog DLog{DispLock};
   TRivuEvent GeneralEvent{TRivuEvent::TKind::AutoReset};
   TRivuEvent OutputEvent{TRivuEvent::TKind::AutoReset};
   TRivuEvent OutFlushEvent{TRivuEvent::TKind::AutoReset};
@@ -358,9 +378,6 @@ class TRivuBaseDispatcher {
   bool HandlerListDirty = false;
   std::atomic<bool> DonePending{false};
   std::atomic<bool> OutSentPending{false};
-  std::atomic<bool> TracingOn{false};
-  std::atomic<bool> DLoggingOn{false};
-  int64_t DispatchTimeBase = 0;
   int32_t NextTriggerHandle = 1;
   std::atomic<bool> DispatcherActive{false};
   std::atomic<bool> DoneOnDispExit{false};

@@ -90,11 +90,10 @@ int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud
   if (const int32_t R = SetLine(Baud, Parity, DataBits, StopBits); R != 0) return Fail(R);
 
   RefreshStatus();
-  TracingOn = false;
-  DLoggingOn = false;
-  DispatchTimeBase = std::chrono::duration_cast<std::chrono::milliseconds>(
-                         std::chrono::steady_clock::now().time_since_epoch())
-                         .count();
+  // No trace and no log at open; log times count from here.
+  TraceRec.AbortTracing();
+  DLog.AbortDispatchLogging();
+  DLog.ResetTimeBase();
   StartDispatcher();
   return 0;
 }

@@ -124,6 +124,42 @@ void TRivuBaseDispatcher::WaitTxSent() {
   std::this_thread::sleep_for(milliseconds((T + 9999) / 10000));
 }
 
+bool TRivuBaseDispatcher::WaitOutputDrained(std::chrono::milliseconds Timeout) {
+  using namespace std::chrono;
+  const auto Deadline = steady_clock::now() + Timeout;
+  // The write thread wakes this wait each time it takes the pending bytes.
+  for (;;) {
+    uint64_t Gen;
+    {
+      std::lock_guard Lock(WaitMutex);
+      Gen = WaitGeneration;
+    }
+    if (OutBuffUsed() == 0) break;
+    if (KillThreads || !DispatcherActive || steady_clock::now() >= Deadline) return false;
+    std::unique_lock Lock(WaitMutex);
+    WaitCv.wait_until(Lock, Deadline, [&] { return WaitGeneration != Gen; });
+  }
+  // The driver gives no signal when its queue empties: look again each
+  // millisecond, for at most the time left.
+  while (DeviceOutputQueued() != 0) {
+    if (steady_clock::now() >= Deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+int32_t TRivuBaseDispatcher::HWFlowState() {
+  std::lock_guard Lock(DispLock);
+  const bool On = Dcb.fOutxCtsFlow || Dcb.fOutxDsrFlow || Dcb.fDtrControl == dcDtrHandshake ||
+                  Dcb.fRtsControl == dcRtsHandshake;
+  return On ? 2 : 1;
+}
+
+int32_t TRivuBaseDispatcher::SWFlowState() {
+  std::lock_guard Lock(DispLock);
+  return Dcb.fOutX || Dcb.fInX ? 2 : 1;
+}
+
 int32_t TRivuBaseDispatcher::HWFlowOptions(uint32_t BufferFull, uint32_t BufferResume,
                                            uint32_t Options) {
   if (BufferFull < BufferResume || BufferFull > InQueueSize) return ecBadArgument;

@@ -314,4 +314,9 @@ void CloseWakeFd(int Fd) {
   if (Fd >= 0) ::close(Fd);
 }
 
+uint32_t OutputQueued(int Fd) {
+  int Queued = 0;
+  return ::ioctl(Fd, TIOCOUTQ, &Queued) == 0 && Queued > 0 ? uint32_t(Queued) : 0;
+}
+
 }  // namespace posixdev

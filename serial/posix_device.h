@@ -27,6 +27,8 @@ void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out);
 bool SetState(int Fd, const TDcb& Dcb, int32_t& Error);
 
 bool Purge(int Fd, bool Input);
+// Bytes the driver holds that have not left the line yet; 0 when unknown.
+uint32_t OutputQueued(int Fd);
 // False on drivers without modem lines (pseudo-terminals).
 bool ModemLinesSupported(int Fd);
 // CTS 0x10, DSR 0x20, RING 0x40, DCD 0x80; 0 without modem lines.

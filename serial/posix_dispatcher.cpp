@@ -172,6 +172,12 @@ uint8_t TRivuPosixDispatcher::GetComModemLines() {
   return Fd < 0 ? 0 : posixdev::ModemLines(Fd);
 }
 
+uint32_t TRivuPosixDispatcher::DeviceOutputQueued() {
+  std::lock_guard Lock(FdMutex_);
+  const int Fd = ComHandle.load();
+  return Fd < 0 ? 0 : posixdev::OutputQueued(Fd);
+}
+
 void TRivuPosixDispatcher::SetComBreak(bool On) {
   std::lock_guard Lock(FdMutex_);
   const int Fd = ComHandle.load();

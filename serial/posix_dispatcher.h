@@ -38,6 +38,7 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   int32_t CloseCom() override;
   int32_t ProcessCommunications() override;
   uint8_t GetComModemLines() override;
+  uint32_t DeviceOutputQueued() override;
   void SetComBreak(bool On) override;
   int32_t LastDeviceError() const override { return LastError_.load(); }
   void SetKillThreads() override;
