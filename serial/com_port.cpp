@@ -10,6 +10,7 @@
 #include "serial/exceptions.h"
 #include "serial/port_errors.h"
 #include "serial/port_map.h"
+#include "serial/port_probe.h"
 #include "serial/posix_dispatcher.h"
 
 std::string ComName(uint16_t N) {

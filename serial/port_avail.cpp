@@ -2,7 +2,6 @@
 
 bool UseDispatcherForAvail = true;
 bool ShowPortsInUse = true;
-TPortProbe DispatcherPortProbe;
 
 TProbeResult ProbeComPort(unsigned ComNum, const TPortMap& Map) {
   if (ComNum == 0) return TProbeResult::prNoDevice;

@@ -16,9 +16,9 @@ extern bool ShowPortsInUse;
 using TPortProbe = std::function<TProbeResult(const std::string& Path)>;
 
 // The device layer's trial open (its OpenCom followed by CloseCom), used while
-// UseDispatcherForAvail is set. The device layer installs it; until then the
-// direct ProbeDevice stands in, which makes the same calls. Tests install their
-// own to play results no real device can give here (permission refusals as root).
+// UseDispatcherForAvail is set; when empty, the direct ProbeDevice stands in.
+// Tests install their own to play results no real device can give here
+// (permission refusals as root).
 extern TPortProbe DispatcherPortProbe;
 
 // The trial open of the device behind ComNum in Map; prNoDevice when the number

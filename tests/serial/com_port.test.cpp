@@ -11,6 +11,7 @@
 
 #include "serial/error_codes.h"
 #include "serial/exceptions.h"
+#include "serial/port_avail.h"
 #include "serial/posix_dispatcher.h"
 #include "tests/serial/port_scratch.h"
 #include "tests/support/pty_pair.h"
@@ -361,6 +362,25 @@ TEST_F(ComPortTest, PermissionRefusalNamesDeviceGroupAndFix) {
     EXPECT_EQ(text.find("already open"), std::string::npos) << text;
   }
   EXPECT_EQ(port.PortState(), psClosed);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ComPortTest, DialogTrialOpenGoesThroughTheDeviceLayer) {
+  ASSERT_TRUE(UseDispatcherForAvail && DispatcherPortProbe);
+  EXPECT_TRUE(IsPortAvailable(3));
+  EXPECT_FALSE(IsPortAvailable(4));
+  TRivuComPort holder(nullptr, &platform);
+  Configure(holder);
+  holder.SetComNumber(3);
+  holder.SetOpen(true);
+  EXPECT_EQ(DispatcherPortProbe(pty.SlavePath()), TProbeResult::prInUse);
+  EXPECT_TRUE(IsPortAvailable(3));
+  ShowPortsInUse = false;
+  EXPECT_FALSE(IsPortAvailable(3));
+  ShowPortsInUse = true;
 }
 
 }  // namespace
