@@ -175,6 +175,11 @@ TEST_F(ComPortTest, HeldOrMissingPortsRaiseTheirExceptions) {
 
 TEST_F(ComPortTest, ClosedPortReadsItsDefaultsAndTouchesNoDispatcher) {
   TRivuComPort port(nullptr, &platform);
+  int created = 0;
+  port.SetDispatcherFactory([&](TRivuCustomComPort& owner) {
+    ++created;
+    return std::make_shared<TRivuPosixDispatcher>(&owner, &platform);
+  });
   Configure(port);
   port.SetBaud(9600);
   port.SetDTR(false);
@@ -185,6 +190,13 @@ TEST_F(ComPortTest, ClosedPortReadsItsDefaultsAndTouchesNoDispatcher) {
   EXPECT_EQ(port.OutBuffUsed(), 0u);
   EXPECT_FALSE(port.DSR());
   EXPECT_EQ(port.LineError(), 0);
+  port.SetHWFlowOptions(HWFlowBit(hwfUseDTR));
+  port.SetTracing(tlOn);
+  EXPECT_EQ(port.Tracing(), tlOn);
+  port.SetTracing(tlDump);  // only on and off are kept while closed
+  EXPECT_EQ(port.Tracing(), tlOff);
+  EXPECT_EQ(created, 0);
+  EXPECT_EQ(port.PortState(), psClosed);
   EXPECT_EQ(ComName(7), "COM7");
 }
 
