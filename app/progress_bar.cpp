@@ -1,0 +1,78 @@
+#include "app/progress_bar.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "app/theme.h"
+
+long long ProgressPercent(int position, int min, int max) {
+  if (max == min) return 0;
+  // In double: the differences of two ints can exceed int.
+  const double pct = 100.0 * (double(position) - min) / (double(max) - min);
+  return static_cast<long long>(std::trunc(pct));
+}
+
+int ProgressFillWidth(int position, int min, int max, int width) {
+  if (min >= max || min >= position) return 0;
+  if (position > max) return width;
+  const double fill = (double(position) - min) / (double(max) - min) * width;
+  return static_cast<int>(std::trunc(fill));
+}
+
+TSkinProgressBar::TSkinProgressBar(QWidget* parent) : QWidget(parent) {
+  setFont(TSkinTheme::WindowFont());
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void TSkinProgressBar::SetPosition(int position) {
+  position_ = position;
+  Changed();
+}
+
+void TSkinProgressBar::SetMin(int min) {
+  min_ = min;
+  Changed();
+}
+
+void TSkinProgressBar::SetMax(int max) {
+  max_ = max;
+  Changed();
+}
+
+void TSkinProgressBar::StepBy(int n) {
+  const long long next = static_cast<long long>(position_) + n;
+  position_ = static_cast<int>(std::clamp<long long>(next, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+  Changed();
+}
+
+QString TSkinProgressBar::Caption() const {
+  return QString::number(ProgressPercent(position_, min_, max_)) + u'%';
+}
+
+QRect TSkinProgressBar::FillArea() const {
+  const int inset = TSkinTheme::kProgressInset;
+  return rect().adjusted(inset, inset, -inset, -inset);
+}
+
+int TSkinProgressBar::FillWidth() const {
+  return ProgressFillWidth(position_, min_, max_, std::max(0, FillArea().width()));
+}
+
+void TSkinProgressBar::Changed() {
+  setAccessibleDescription(Caption());
+  update();
+}
+
+void TSkinProgressBar::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  TSkinTheme::PaintProgressTrack(p, rect());
+  QRect fill = FillArea();
+  fill.setWidth(FillWidth());
+  TSkinTheme::PaintProgressFill(p, fill);
+  p.setPen(Qt::black);
+  p.setFont(font());
+  p.drawText(rect(), Qt::AlignCenter, Caption());
+}

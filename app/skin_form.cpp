@@ -1,0 +1,98 @@
+#include "app/skin_form.h"
+
+#include <QMenu>
+#include <QPainter>
+#include <QShortcut>
+#include <memory>
+
+#include "app/child.h"
+#include "app/theme.h"
+#include "app/title_bar.h"
+
+namespace {
+
+// Drawn above every control, lets the mouse through.
+class TBorder : public QWidget {
+ public:
+  TBorder() { setAttribute(Qt::WA_TransparentForMouseEvents); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    TSkinTheme::PaintBorder(p, rect());
+  }
+};
+
+}  // namespace
+
+TSkinForm::TSkinForm(const QString& title, QSize design, QWidget* parent)
+    : QWidget(parent), design_(design) {
+  titleBar_ = MakeChild<TSkinTitleBar>(this, title);
+  client_ = MakeChild<QWidget>(this);
+  border_ = MakeChild<TBorder>(this);
+  resize(design);
+  Relayout();
+
+  connect(titleBar_, &TSkinTitleBar::MenuRequested, this, &TSkinForm::ShowWindowMenu);
+  connect(titleBar_, &TSkinTitleBar::MinimizeRequested, this,
+          [this] { window()->showMinimized(); });
+  connect(titleBar_, &TSkinTitleBar::MaximizeRequested, this, &TSkinForm::ToggleMaximized);
+  connect(titleBar_, &TSkinTitleBar::CloseRequested, this, [this] { window()->close(); });
+  // Owned by this widget.
+  auto* menuKey =
+      std::make_unique<QShortcut>(QKeySequence(QStringLiteral("Alt+Space")), this).release();
+  menuKey->setContext(Qt::WindowShortcut);
+  connect(menuKey, &QShortcut::activated, this, [this] {
+    ShowWindowMenu(
+        titleBar_->MenuButton()->mapToGlobal(QPoint(0, titleBar_->MenuButton()->height())));
+  });
+}
+
+void TSkinForm::ShowWindowMenu(QPoint globalPos) {
+  QWidget* w = window();
+  const bool maximized = w->isMaximized();
+  QMenu menu(this);
+  menu.addAction(QStringLiteral("&Restore"), this, &TSkinForm::ToggleMaximized)
+      ->setEnabled(maximized);
+  menu.addAction(QStringLiteral("Mi&nimize"), w, &QWidget::showMinimized);
+  menu.addAction(QStringLiteral("Ma&ximize"), this, &TSkinForm::ToggleMaximized)
+      ->setEnabled(!maximized);
+  menu.addSeparator();
+  QAction* close = menu.addAction(QStringLiteral("&Close"), w, &QWidget::close);
+  close->setShortcut(QKeySequence(QStringLiteral("Alt+F4")));
+  menu.exec(globalPos);
+}
+
+void TSkinForm::ToggleMaximized() {
+  QWidget* w = window();
+  if (w->isMaximized()) {
+    w->showNormal();
+    w->setFixedSize(design_);
+  } else {
+    // The frame is fixed-size; lift the limit only for the maximised state.
+    w->setMinimumSize(design_);
+    w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    w->showMaximized();
+  }
+}
+
+void TSkinForm::resizeEvent(QResizeEvent*) {
+  Relayout();
+}
+
+void TSkinForm::Relayout() {
+  const int titleHeight = TSkinTitleBar::kHeight;
+  titleBar_->setGeometry(0, 0, width(), titleHeight);
+  titleBar_->SetMaximized(window()->isMaximized());
+  const QSize area(design_.width(), design_.height() - titleHeight);
+  const int x = std::max(0, (width() - area.width()) / 2);
+  const int y = titleHeight + std::max(0, (height() - design_.height()) / 2);
+  client_->setGeometry(x, y, area.width(), area.height());
+  border_->setGeometry(rect());
+  border_->raise();
+}
+
+void TSkinForm::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  TSkinTheme::PaintWindow(p, rect());
+}

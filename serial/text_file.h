@@ -1,0 +1,35 @@
+// A text file written by name for the trace and dispatch log dumps.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The classic file error number (2 file not found, 3 path not found, 4 too
+// many open files, 5 access denied, 101 disk full, 150 write protected) for an
+// errno value; other values pass through unchanged.
+int32_t FileErrorNumber(int err);
+
+// Writes text to a file; the first error is kept and later writes are skipped,
+// so a dump can write on and ask once at the end. Closes on destruction.
+class TTextFile {
+ public:
+  TTextFile() = default;
+  TTextFile(const TTextFile&) = delete;
+  TTextFile& operator=(const TTextFile&) = delete;
+  ~TTextFile();
+
+  // Appends when `append` is set and the file exists, else creates or
+  // overwrites. Returns 0 or the negated file error.
+  int32_t Open(const std::string& name, bool append);
+
+  void Write(std::string_view text);
+  bool Failed() const { return error_ != 0; }
+
+  // Returns 0, or the negated first write or close error.
+  int32_t Close();
+
+ private:
+  int fd_ = -1;
+  int32_t error_ = 0;
+};
