@@ -32,3 +32,15 @@ void SaveReceivedFile(TDownloadView& View, const ResponseHeader& Header,
     View.MessageBox("Problem writing to file.", "File Error", TMsgButtons::mbOKCancel);
   }
 }
+
+std::string WithDefaultExt(const std::string& Name, std::string_view DefaultExt) {
+  const std::size_t slash = Name.find_last_of('/');
+  const std::string_view base =
+      std::string_view(Name).substr(slash == std::string::npos ? 0 : slash + 1);
+  // A leading dot names a hidden file, not an extension.
+  const std::size_t dot = base.find_last_of('.');
+  if (DefaultExt.empty() || base.empty() || (dot != std::string_view::npos && dot > 0)) {
+    return Name;
+  }
+  return Name + std::string(DefaultExt);
+}
