@@ -1,0 +1,223 @@
+// Block input and output, status reads, triggers and recorders of the com
+// port component: each finds the dispatcher and forwards to it.
+#include <algorithm>
+
+#include "serial/check_exception.h"
+#include "serial/com_port.h"
+#include "serial/error_codes.h"
+#include "serial/exceptions.h"
+
+std::shared_ptr<TRivuBaseDispatcher> TRivuCustomComPort::Valid() {
+  if (!OwnerThread()) {
+    // Another thread never opens the port, and a port being closed under it
+    // is gone for it.
+    if (PortState() == psOpen) {
+      if (auto d = Current()) return d;
+    }
+    Check(ecCommNotOpen);
+    return nullptr;
+  }
+  if (auto d = Current()) return d;
+  if (!Designing() && !Loading() && PortState() != psOpen && autoOpen_) SetOpen(true);
+  if (auto d = Current()) return d;
+  Check(ecCommNotOpen);
+  return nullptr;
+}
+
+std::shared_ptr<TRivuBaseDispatcher> TRivuCustomComPort::Dispatcher() {
+  if (auto d = Current()) return d;
+  return Valid();
+}
+
+bool TRivuCustomComPort::CharReady() {
+  if (ShuttingDown() && OwnerThread()) return false;
+  const auto d = Valid();
+  return d && d->CharReady();
+}
+
+uint8_t TRivuCustomComPort::PeekChar(uint16_t Count) {
+  if (ShuttingDown() && OwnerThread()) return 0;
+  uint8_t value = 0;
+  if (const auto d = Valid()) Check(d->PeekChar(value, Count));
+  return value;
+}
+
+uint8_t TRivuCustomComPort::GetChar() {
+  if (ShuttingDown() && OwnerThread()) return 0;
+  uint8_t value = 0;
+  if (const auto d = Valid()) Check(d->GetChar(value));
+  return value;
+}
+
+uint16_t TRivuCustomComPort::PeekBlock(void* Block, uint16_t Len) {
+  if (ShuttingDown() && OwnerThread()) return 0;
+  const auto d = Valid();
+  if (!d) return 0;
+  Check(d->PeekBlock(Block, Len));
+  return Len;
+}
+
+uint16_t TRivuCustomComPort::GetBlock(void* Block, uint16_t Len) {
+  if (ShuttingDown() && OwnerThread()) return 0;
+  const auto d = Valid();
+  if (!d) return 0;
+  Check(d->GetBlock(Block, Len));
+  return Len;
+}
+
+void TRivuCustomComPort::PutChar(uint8_t C) {
+  PutBlock(&C, 1);
+}
+
+void TRivuCustomComPort::PutString(const std::string& S) {
+  PutBlock(S.data(), static_cast<uint16_t>(std::min<std::size_t>(S.size(), UINT16_MAX)));
+}
+
+int32_t TRivuCustomComPort::PutBlock(const void* Block, uint16_t Len) {
+  if (ShuttingDown() && OwnerThread()) return 0;
+  if (const auto d = Valid()) Check(d->PutBlock(Block, Len));
+  return 0;
+}
+
+void TRivuCustomComPort::FlushInBuffer() {
+  if (ShuttingDown() && OwnerThread()) return;
+  if (const auto d = Valid()) Check(d->FlushInBuffer());
+}
+
+void TRivuCustomComPort::FlushOutBuffer() {
+  if (ShuttingDown() && OwnerThread()) return;
+  if (const auto d = Valid()) Check(d->FlushOutBuffer());
+}
+
+int32_t TRivuCustomComPort::ProcessCommunications() {
+  if (ShuttingDown() && OwnerThread()) return 0;
+  const auto d = Valid();
+  return d ? Check(d->ProcessCommunications()) : 0;
+}
+
+TDataWait TRivuCustomComPort::WaitForData(uint32_t Count,
+                                          std::chrono::steady_clock::time_point Deadline,
+                                          std::stop_token Stop) {
+  using namespace std::chrono;
+  const auto d = Current();
+  if (!d || PortState() != psOpen) return TDataWait::Closed;
+  for (;;) {
+    // Waits are sliced so that a far deadline cannot overflow the clock.
+    const auto left = duration_cast<milliseconds>(Deadline - steady_clock::now());
+    const auto slice = std::clamp(left, milliseconds(0), milliseconds(hours(1)));
+    const TDataWait result = d->WaitForData(Count, slice, Stop);
+    if (result != TDataWait::TimedOut || slice == left) return result;
+    if (PortState() != psOpen) return TDataWait::Closed;
+  }
+}
+
+bool TRivuCustomComPort::WaitOutputDrained(std::chrono::milliseconds Timeout) {
+  const auto d = Current();
+  return !d || PortState() != psOpen || d->WaitOutputDrained(Timeout);
+}
+
+uint8_t TRivuCustomComPort::ModemStatus() {
+  if (ShuttingDown()) return 0;
+  const auto d = Valid();
+  return d ? d->GetModemStatus() : 0;
+}
+
+namespace {
+constexpr uint8_t kDeltaCts = 0x01, kDeltaDsr = 0x02, kTrailingRi = 0x04, kDeltaDcd = 0x08,
+                  kCts = 0x10, kDsr = 0x20, kRi = 0x40, kDcd = 0x80;
+}  // namespace
+
+#define RIVU_MODEM_BIT(Name, Bit)                                      \
+  bool TRivuCustomComPort::Name() {                                    \
+    const auto d = PortState() == psOpen ? Current() : nullptr;        \
+    return d && (d->GetModemStatusPrim(uint8_t(~(Bit))) & (Bit)) != 0; \
+  }
+RIVU_MODEM_BIT(DSR, kDsr)
+RIVU_MODEM_BIT(CTS, kCts)
+RIVU_MODEM_BIT(RI, kRi)
+RIVU_MODEM_BIT(DCD, kDcd)
+RIVU_MODEM_BIT(DeltaDSR, kDeltaDsr)
+RIVU_MODEM_BIT(DeltaCTS, kDeltaCts)
+RIVU_MODEM_BIT(DeltaRI, kTrailingRi)
+RIVU_MODEM_BIT(DeltaDCD, kDeltaDcd)
+#undef RIVU_MODEM_BIT
+
+uint16_t TRivuCustomComPort::LineError() {
+  const auto d = PortState() == psOpen ? Current() : nullptr;
+  return d ? static_cast<uint16_t>(Check(d->GetLineError())) : 0;
+}
+
+bool TRivuCustomComPort::LineBreak() {
+  const auto d = PortState() == psOpen ? Current() : nullptr;
+  return d && d->CheckLineBreak();
+}
+
+TFlowControlState TRivuCustomComPort::FlowState() {
+  if (ShuttingDown()) return fcOff;
+  const auto d = Valid();
+  if (!d) return fcOff;
+  const int32_t h = Check(d->HWFlowState()) - 1;
+  if (h != 0) return static_cast<TFlowControlState>(h);
+  return static_cast<TFlowControlState>(Check(d->SWFlowState()) - 1);
+}
+
+uint32_t TRivuCustomComPort::InBuffUsed() {
+  const auto d = PortState() == psOpen ? Current() : nullptr;
+  return d ? uint32_t(d->InBuffUsed()) : 0;
+}
+
+uint32_t TRivuCustomComPort::InBuffFree() {
+  const auto d = PortState() == psOpen ? Current() : nullptr;
+  return d ? uint32_t(d->InBuffFree()) : kDispatchBufferSize;
+}
+
+uint32_t TRivuCustomComPort::OutBuffUsed() {
+  const auto d = PortState() == psOpen ? Current() : nullptr;
+  return d ? uint32_t(d->OutBuffUsed()) : 0;
+}
+
+uint32_t TRivuCustomComPort::OutBuffFree() {
+  const auto d = PortState() == psOpen ? Current() : nullptr;
+  return d ? uint32_t(d->OutBuffFree()) : outSize_;
+}
+
+void TRivuCustomComPort::SendBreak(uint32_t Ticks, bool Yield) {
+  if (ShuttingDown()) return;
+  if (const auto d = Valid()) d->SendBreak(Ticks, Yield);
+}
+
+void TRivuCustomComPort::SetBreak(bool On) {
+  if (ShuttingDown()) return;
+  if (const auto d = Valid()) d->SetBreak(On);
+}
+
+uint16_t TRivuCustomComPort::AddDataTrigger(const std::string& Data, bool IgnoreCase) {
+  const auto d = Valid();
+  return d ? uint16_t(Check(d->AddDataTrigger(Data, IgnoreCase))) : 0;
+}
+
+uint16_t TRivuCustomComPort::AddTimerTrigger() {
+  const auto d = Valid();
+  return d ? uint16_t(Check(d->AddTimerTrigger())) : 0;
+}
+
+uint16_t TRivuCustomComPort::AddStatusTrigger(uint16_t SType) {
+  const auto d = Valid();
+  return d ? uint16_t(Check(d->AddStatusTrigger(SType))) : 0;
+}
+
+void TRivuCustomComPort::RemoveTrigger(uint16_t Handle) {
+  if (const auto d = Valid()) Check(d->RemoveTrigger(Handle));
+}
+
+void TRivuCustomComPort::RemoveAllTriggers() {
+  if (const auto d = Valid()) d->RemoveAllTriggers();
+}
+
+void TRivuCustomComPort::SetTimerTrigger(uint16_t Handle, int32_t Ticks, bool Activate) {
+  if (const auto d = Valid()) Check(d->SetTimerTrigger(Handle, Ticks, Activate));
+}
+
+void TRivuCustomComPort::SetStatusTrigger(uint16_t Handle, uint32_t Value, bool Activate) {
+  if (const auto d = Valid()) Check(d->SetStatusTrigger(Handle, Value, Activate));
+}

@@ -1,0 +1,255 @@
+// Property setters of the com port component. A setter whose value equals
+// the stored one does nothing, unless the re-apply pass after an open asks
+// for the settings to be sent again.
+#include "serial/check_exception.h"
+#include "serial/com_port.h"
+#include "serial/error_codes.h"
+
+namespace {
+
+// The dispatcher option bit that mirrors UseEventWord.
+constexpr uint32_t kUseEventWordOption = 4;
+
+uint16_t Scaled(uint32_t value, double factor) {
+  return static_cast<uint16_t>(value * factor);
+}
+
+}  // namespace
+
+void TRivuCustomComPort::SetDeviceLayer(TDeviceLayer Value) {
+  // dlWin32 (the platform's serial driver) is the only layer there is.
+  if (PortState() != psClosed || Value != dlWin32 || Value == deviceLayer_) return;
+  deviceLayer_ = Value;
+  DeviceLayerChanged();
+}
+
+void TRivuCustomComPort::SetComNumber(uint16_t Value) {
+  if (Value == comNumber_) return;
+  if (PortState() != psOpen) {
+    comNumber_ = Value;
+    return;
+  }
+  // Reopen on the new number with the same recorders and triggers; DonePort
+  // saves the triggers and InitPort restores them.
+  const TTraceLogState tracing = Tracing(), logging = Logging();
+  DonePort();
+  comNumber_ = Value;
+  SetTracing(tracing);
+  SetLogging(logging);
+  SetOpen(true);
+}
+
+void TRivuCustomComPort::SetBaud(int32_t Value) {
+  if (Value == baud_) return;
+  baud_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) {
+    Check(d->SetLine(uint32_t(baud_), parity_, dataBits_, stopBits_));
+  }
+}
+
+void TRivuCustomComPort::SetParity(TParity Value) {
+  if (Value == parity_) return;
+  parity_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) {
+    Check(d->SetLine(uint32_t(baud_), parity_, dataBits_, stopBits_));
+  }
+}
+
+void TRivuCustomComPort::SetDataBits(uint16_t Value) {
+  if (Value == dataBits_) return;
+  dataBits_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) {
+    Check(d->SetLine(uint32_t(baud_), parity_, dataBits_, stopBits_));
+  }
+}
+
+void TRivuCustomComPort::SetStopBits(uint16_t Value) {
+  if (Value == stopBits_) return;
+  stopBits_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) {
+    Check(d->SetLine(uint32_t(baud_), parity_, dataBits_, stopBits_));
+  }
+}
+
+// The driver's queues have fixed sizes here: the new sizes take effect at the
+// next open.
+void TRivuCustomComPort::SetInSize(uint16_t Value) {
+  inSize_ = Value;
+}
+void TRivuCustomComPort::SetOutSize(uint16_t Value) {
+  outSize_ = Value;
+}
+
+void TRivuCustomComPort::SetDTR(bool Value) {
+  if (Value == dtr_ && !reapply_) return;
+  if (auto d = Current(); d && PortState() == psOpen) {
+    if (Check(d->SetDtr(Value)) != 0) return;
+  }
+  dtr_ = Value;
+}
+
+void TRivuCustomComPort::SetRTS(bool Value) {
+  if (Value == rts_ && !reapply_) return;
+  if (auto d = Current(); d && PortState() == psOpen) {
+    if (Check(d->SetRts(Value)) != 0) return;
+  }
+  rts_ = Value;
+}
+
+void TRivuCustomComPort::ApplyFlowThresholds(double FullFactor, double ResumeFactor) {
+  if (bufferFull_ == 0 || bufferFull_ > inSize_) bufferFull_ = Scaled(inSize_, FullFactor);
+  if (bufferResume_ == 0 || bufferResume_ > bufferFull_) {
+    bufferResume_ = Scaled(inSize_, ResumeFactor);
+  }
+}
+
+void TRivuCustomComPort::SetHWFlowOptions(THWFlowOptionSet Value) {
+  if (Value == hwFlowOptions_ && !reapply_) return;
+  if (Value != 0) ApplyFlowThresholds(0.9, 0.1);
+  if (auto d = Current(); d && PortState() == psOpen) {
+    Check(d->HWFlowOptions(bufferFull_, bufferResume_, Value));
+  }
+  hwFlowOptions_ = Value;
+  if (Value & (HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS))) rs485Mode_ = false;
+}
+
+void TRivuCustomComPort::SetSWFlowOptions(TSWFlowOptions Value) {
+  if (Value == swFlowOptions_ && !reapply_) return;
+  static constexpr uint32_t kCodes[] = {0, 2, 1, 3};  // swfNone, swfReceive, swfTransmit, swfBoth
+  const uint32_t code = kCodes[Value];
+  if (code != 0) ApplyFlowThresholds(0.75, 0.25);
+  if (auto d = Current(); d && PortState() == psOpen) {
+    Check(code != 0 ? d->SWFlowEnable(bufferFull_, bufferResume_, code) : d->SWFlowDisable());
+  }
+  swFlowOptions_ = Value;
+}
+
+void TRivuCustomComPort::SetXOnChar(char Value) {
+  if (Value == xOnChar_ && !reapply_) return;
+  xOnChar_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) {
+    Check(d->SWFlowChars(uint8_t(xOnChar_), uint8_t(xOffChar_)));
+  }
+}
+
+void TRivuCustomComPort::SetXOffChar(char Value) {
+  if (Value == xOffChar_ && !reapply_) return;
+  xOffChar_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) {
+    Check(d->SWFlowChars(uint8_t(xOnChar_), uint8_t(xOffChar_)));
+  }
+}
+
+void TRivuCustomComPort::SetBufferFull(uint16_t Value) {
+  if (Value == bufferFull_ && !reapply_) return;
+  // A limit beyond the receive queue could never be reached.
+  bufferFull_ = Value <= inSize_ ? Value : Scaled(inSize_, 0.9);
+  Reapply([this] {
+    SetHWFlowOptions(hwFlowOptions_);
+    SetSWFlowOptions(swFlowOptions_);
+  });
+}
+
+void TRivuCustomComPort::SetBufferResume(uint16_t Value) {
+  if (Value == bufferResume_ && !reapply_) return;
+  bufferResume_ = Value <= bufferFull_ ? Value : Scaled(bufferFull_, 0.1);
+  Reapply([this] {
+    SetHWFlowOptions(hwFlowOptions_);
+    SetSWFlowOptions(swFlowOptions_);
+  });
+}
+
+void TRivuCustomComPort::SetUseEventWord(bool Value) {
+  if (Value == useEventWord_ && !reapply_) return;
+  useEventWord_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) {
+    Value ? d->OptionsOn(kUseEventWordOption) : d->OptionsOff(kUseEventWordOption);
+  }
+}
+
+void TRivuCustomComPort::SetRS485Mode(bool Value) {
+  if (Value == rs485Mode_ && !reapply_) return;
+  rs485Mode_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) d->SetRS485Mode(Value);
+  if (Value) {
+    // RS-485 drives RTS itself: no RTS flow control, RTS low between sends.
+    SetHWFlowOptions(hwFlowOptions_ & ~(HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS)));
+    SetRTS(false);
+  }
+}
+
+void TRivuCustomComPort::SetTriggerLength(uint16_t Value) {
+  if (Value == triggerLength_ && !reapply_) return;
+  triggerLength_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) d->ChangeLengthTrigger(Value);
+}
+
+void TRivuCustomComPort::SetThreadBoost(TRivuThreadBoost Value) {
+  if (Value == threadBoost_ && !reapply_) return;
+  threadBoost_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) d->SetThreadBoost(Value);
+}
+
+uint16_t TRivuCustomComPort::BaseAddress() {
+  if (auto d = Current(); d && PortState() == psOpen) return d->GetBaseAddress();
+  return 0;
+}
+
+void TRivuCustomComPort::SetBaseAddress(uint16_t Value) {
+  if (Value == baseAddress_ && !reapply_) return;
+  baseAddress_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) d->SetBaseAddress(Value);
+}
+
+void TRivuCustomComPort::SetOnTrigger(TTriggerEvent3 Event) {
+  onTrigger_ = std::move(Event);
+  UpdateHandlerFlag();
+}
+void TRivuCustomComPort::SetOnTriggerAvail(TTriggerAvailEvent Event) {
+  onTriggerAvail_ = std::move(Event);
+  UpdateHandlerFlag();
+}
+void TRivuCustomComPort::SetOnTriggerData(TTriggerHandleEvent Event) {
+  onTriggerData_ = std::move(Event);
+  UpdateHandlerFlag();
+}
+void TRivuCustomComPort::SetOnTriggerStatus(TTriggerHandleEvent Event) {
+  onTriggerStatus_ = std::move(Event);
+  UpdateHandlerFlag();
+}
+void TRivuCustomComPort::SetOnTriggerTimer(TTriggerHandleEvent Event) {
+  onTriggerTimer_ = std::move(Event);
+  UpdateHandlerFlag();
+}
+void TRivuCustomComPort::SetOnTriggerLineError(TTriggerLineErrorEvent Event) {
+  onTriggerLineError_ = std::move(Event);
+  UpdateHandlerFlag();
+}
+void TRivuCustomComPort::SetOnTriggerModemStatus(TNotifyEvent Event) {
+  onTriggerModemStatus_ = std::move(Event);
+  UpdateHandlerFlag();
+}
+void TRivuCustomComPort::SetOnTriggerOutbuffFree(TNotifyEvent Event) {
+  onTriggerOutbuffFree_ = std::move(Event);
+  UpdateHandlerFlag();
+}
+void TRivuCustomComPort::SetOnTriggerOutbuffUsed(TNotifyEvent Event) {
+  onTriggerOutbuffUsed_ = std::move(Event);
+  UpdateHandlerFlag();
+}
+void TRivuCustomComPort::SetOnTriggerOutSent(TNotifyEvent Event) {
+  onTriggerOutSent_ = std::move(Event);
+  UpdateHandlerFlag();
+}
+
+bool TRivuCustomComPort::AnyTriggerEvent() const {
+  return onTrigger_ || onTriggerAvail_ || onTriggerData_ || onTriggerStatus_ || onTriggerTimer_ ||
+         onTriggerLineError_ || onTriggerModemStatus_ || onTriggerOutbuffFree_ ||
+         onTriggerOutbuffUsed_ || onTriggerOutSent_;
+}
+
+void TRivuCustomComPort::UpdateHandlerFlag() {
+  if (auto d = Current(); d && PortState() == psOpen) {
+    d->UpdateHandlerFlags(AnyTriggerEvent() ? fuEnablePort : fuDisablePort);
+  }
+}

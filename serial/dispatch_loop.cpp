@@ -1,0 +1,217 @@
+// The dispatcher thread: I/O queue -> dispatch buffer, modem and line status,
+// receive triggers and the avail notification.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "serial/dispatcher.h"
+#include "serial/dispatcher_thread.h"
+
+namespace {
+constexpr int kQueueWaitMs = 50;
+}
+
+int32_t TRivuBaseDispatcher::RunDispatcherThread() {
+  bool AfterPass = false;
+  for (;;) {
+    bool Stalled;
+    {
+      std::lock_guard Lock(InLock);
+      Stalled = DispFull && RoomWanted;
+    }
+    // With the ring full, queued bytes cannot move: sleep until a reader
+    // makes room (or something new arrives) instead of spinning on them.
+    if (Stalled) {
+      Queue.WaitForEvent(kQueueWaitMs);
+    } else {
+      Queue.WaitForBuffer(kQueueWaitMs);
+    }
+    if (KillThreads) break;
+    OnePass();
+    TimerStatusPass();
+    if (KillThreads || DonePending) {
+      AfterPass = true;
+      break;
+    }
+  }
+  if (AfterPass) GeneralEvent.Set();
+  return 0;
+}
+
+void TRivuBaseDispatcher::OnePass() {
+  CurEvent = 0;
+  if (TIOBuffer* Item = Queue.Peek()) {
+    if (auto* Status = dynamic_cast<TStatusBuffer*>(Item)) {
+      CurEvent = Status->Status;
+      Queue.Pop();
+    } else {
+      Queue.Release(Item);
+    }
+  }
+  if (CurEvent & (evRing | evRing2)) RingSeen = true;
+
+  auto CheckStatus = [this] {
+    if (Notifying) return true;
+    while (CheckStatusTriggers()) {
+      if (DonePending) return false;
+    }
+    if (StatusHit) ClearStatusHits();
+    return true;
+  };
+
+  if (CurEvent & (evCts | evDsr | evRlsd | evRing | evRing2)) {
+    {
+      std::lock_guard Lock(DispLock);
+      const uint8_t Old = uint8_t(ModemStatus);
+      const uint8_t New = GetModemStatusPrim(0xFF);
+      ModemStatus |= ((New ^ Old) & 0xF0) >> 4;
+    }
+    if (!CheckStatus()) return;
+  }
+  if ((CurEvent & 0xFF) & (evBreak | evErr)) {
+    RefreshStatus();
+    if (!CheckStatus()) return;
+  }
+
+  ExtractData();
+
+  if (!Notifying) {
+    bool AnyStatusTrigger;
+    {
+      std::lock_guard Lock(DispLock);
+      AnyStatusTrigger = !StatusTriggers.empty();
+    }
+    if (AnyStatusTrigger) {
+      // Reads the lines for the status triggers without taking the delta
+      // bits away from the user's GetModemStatus.
+      GetModemStatusPrim(0xFF);
+      while (CheckStatusTriggers()) {
+        if (DonePending) return;
+      }
+    }
+    while (CheckReceiveTriggers()) {
+      if (DonePending) return;
+    }
+  }
+  if (StatusHit) ClearStatusHits();
+}
+
+void TRivuBaseDispatcher::TimerStatusPass() {
+  if (DonePending || Notifying) return;
+  StatusHit = false;
+  for (;;) {
+    const bool S = CheckStatusTriggers();
+    const bool T = CheckTimerTriggers();
+    if ((!S && !T) || DonePending) break;
+  }
+  if (StatusHit) ClearStatusHits();
+}
+
+// The bytes just stored behind DispHead, as one log entry (input lock held).
+void TRivuBaseDispatcher::LogReceived(uint32_t Count) {
+  std::vector<uint8_t> Bytes(Count);
+  const uint32_t Start = (DispHead + DispatchBufferSize - Count) % DispatchBufferSize;
+  const uint32_t First = std::min(Count, DispatchBufferSize - Start);
+  std::memcpy(Bytes.data(), DispBuf.get() + Start, First);
+  std::memcpy(Bytes.data() + First, DispBuf.get(), Count - First);
+  DLog.AddDispatchEntry(dtDispatch, dstReadCom, Count, Bytes.data(), Count);
+}
+
+bool TRivuBaseDispatcher::ExtractData() {
+  bool Moved = false;
+  {
+    std::lock_guard Lock(InLock);
+    if (!DispBuf) return false;
+    if (DispFull) {
+      if (!RoomWanted && DLog.DLoggingOn()) {
+        static constexpr char kFull[] = "Dispatch buffer full.";
+        DLog.AddDispatchEntry(dtDispatch, dstStatus, 0, kFull, sizeof kFull - 1);
+      }
+      RoomWanted = true;
+      return true;
+    }
+    const int32_t N = InQueueUsed();
+    {
+      std::lock_guard SLock(StatusMutex);
+      ComStat.InQue = uint32_t(std::max(N, 0));
+    }
+    if (N <= 0) return false;
+
+    uint32_t Free, Contig;
+    if (DispHead == DispTail) {
+      Free = DispatchBufferSize;
+      Contig = DispatchBufferSize - DispHead;
+    } else if (DispTail < DispHead) {
+      Free = DispTail + DispatchBufferSize - DispHead;
+      Contig = DispatchBufferSize - DispHead;
+    } else {
+      Free = Contig = DispTail - DispHead;
+    }
+    const uint32_t Amount = std::min(Free, uint32_t(N));
+    uint32_t Second = Amount > Contig ? Amount - Contig : 0;
+
+    int32_t R1 = 0;
+    if (Contig != 0) {
+      R1 = std::max(ReadCom(DispBuf.get() + DispHead, int32_t(Contig)), 0);
+      DispHead += uint32_t(R1);
+      if (uint32_t(R1) < Contig) Second = 0;
+    }
+    if (DispHead == DispatchBufferSize) DispHead = 0;
+    if (R1 != 0) DispFull = DispHead == DispTail;
+    int32_t R2 = 0;
+    if (Second != 0) {
+      R2 = std::max(ReadCom(DispBuf.get() + DispHead, int32_t(Second)), 0);
+      DispHead += uint32_t(R2);
+      DispFull = DispHead == DispTail;
+    }
+    Moved = R1 + R2 > 0;
+    if (Moved && DLog.DLoggingOn()) LogReceived(uint32_t(R1 + R2));
+    if (DispFull) RoomWanted = true;
+  }
+  if (Moved) WakeWaiters();
+  return true;
+}
+
+bool TRivuBaseDispatcher::CheckReceiveTriggers() {
+  // ScanPos and LastNotifyPos belong to the dispatcher thread.
+  int32_t Fired = 0;
+  {
+    std::lock_guard Lock(InLock);
+    if (!DispBuf) return false;
+    std::lock_guard DLock(DispLock);
+    if (DataTriggers.empty()) ScanPos = DispHead;
+    while (ScanPos != DispHead && !Fired) {
+      const uint8_t B = DispBuf[ScanPos];
+      ScanPos = (ScanPos + 1) % DispatchBufferSize;
+      for (auto& T : DataTriggers) {
+        auto Same = [&T](uint8_t A, uint8_t C) {
+          return T.IgnoreCase ? std::tolower(A) == std::tolower(C) : A == C;
+        };
+        if (Same(B, uint8_t(T.Data[T.Matched]))) {
+          ++T.Matched;
+        } else {
+          T.Matched = Same(B, uint8_t(T.Data[0])) ? 1 : 0;
+        }
+        if (T.Matched == T.Data.size()) {
+          T.Matched = 0;
+          if (!Fired) Fired = T.Handle;
+        }
+      }
+    }
+  }
+  if (Fired) {
+    SendNotify(nmTriggerData, uint32_t(Fired), 0);
+    return true;  // scan on past the match
+  }
+  const uint32_t Used = uint32_t(InBuffUsed());
+  uint32_t Threshold;
+  {
+    std::lock_guard DLock(DispLock);
+    Threshold = AvailTriggerLen;
+  }
+  if (Threshold == 0 || LastNotifyPos == ScanPos || Used < Threshold) return false;
+  const bool R = SendNotify(nmTriggerAvail, Used, 0);
+  LastNotifyPos = ScanPos;
+  return R;
+}

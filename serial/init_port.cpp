@@ -1,0 +1,99 @@
+// Opening a dispatcher: device, buffers, line settings, threads.
+#include <chrono>
+#include <cstring>
+#include <new>
+
+#include "serial/dispatcher.h"
+#include "serial/error_codes.h"
+
+int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud, uint16_t Parity,
+                                      uint16_t DataBits, uint16_t StopBits, uint32_t InSize,
+                                      uint32_t OutSize, uint32_t Options) {
+  RingSeen = false;
+  Notifying = false;
+  HandlerListDirty = false;
+  GeneralEvent.Reset();
+  OutputEvent.Reset();
+  OutFlushEvent.Reset();
+  EventsOpen = true;
+
+  auto Fail = [this](int32_t Code) {
+    DonePort();
+    EventsOpen = false;
+    return Code;
+  };
+
+  const int32_t Handle = OpenCom(CompName, int32_t(InSize), int32_t(OutSize));
+  if (Handle < 0) return Fail(Handle == ecOutOfMemory ? ecOutOfMemory : -LastDeviceError());
+  if (!SetupCom(int32_t(InSize), int32_t(OutSize))) return Fail(-LastDeviceError());
+
+  try {
+    std::lock_guard InGuard(InLock);
+    DispBuf.reset(new uint8_t[DispatchBufferSize]);
+    std::memset(DispBuf.get(), 0, DispatchBufferSize);
+    std::lock_guard OutGuard(OutLock);
+    OutBuf.reset(new uint8_t[OutSize ? OutSize : 1]);
+    std::memset(OutBuf.get(), 0, OutSize ? OutSize : 1);
+  } catch (const std::bad_alloc&) {
+    return Fail(ecOutOfMemory);
+  }
+  {
+    std::lock_guard InGuard(InLock);
+    std::lock_guard DGuard(DispLock);
+    std::lock_guard OutGuard(OutLock);
+    OutHead = OutTail = 0;
+    OutFull = false;
+    InQueueSize = InSize;
+    OutBufSize = OutSize;
+    LineErrors = 0;
+    OutSentPending = false;
+    DonePending = false;
+    DispFull = false;
+    AvailReadCount = 0;
+    RS485Mode = false;
+    BaseAddress = 0;
+    GetComState(Dcb);
+  }
+
+  if (Options & 0x10) {
+    DtrByFlow = true;
+  } else {
+    DtrByFlow = false;
+    SetDtr(Options & 0x01);
+  }
+  if (Options & 0x20) {
+    RtsByFlow = true;
+  } else {
+    RtsByFlow = false;
+    SetRts(Options & 0x02);
+  }
+
+  {
+    std::lock_guard InGuard(InLock);
+    ScanPos = 0;
+    RemoveAllTriggers();
+    DispHead = DispTail = 0;
+    LastNotifyPos = 0;
+    ClearStatusHits();
+    AvailNotifying = false;
+  }
+  {
+    std::lock_guard DGuard(DispLock);
+    ModemStatus = 0;
+  }
+  GetModemStatusPrim(0xF0);
+  {
+    std::lock_guard DGuard(DispLock);
+    CurBaud = 115200;
+  }
+
+  if (const int32_t R = SetLine(Baud, Parity, DataBits, StopBits); R != 0) return Fail(R);
+
+  RefreshStatus();
+  // No trace and no log at open; log times count from here.
+  TraceRec.AbortTracing();
+  DLog.AbortDispatchLogging();
+  DLog.ResetTimeBase();
+  StartDispatcher();
+  return 0;
+}

@@ -1,0 +1,429 @@
+// Notification delivery, handler registration and triggers.
+#include <algorithm>
+#include <climits>
+
+#include "serial/dispatcher.h"
+#include "serial/error_codes.h"
+
+namespace {
+constexpr int kWindowSendTimeoutMs = 3000;
+constexpr auto kTick = std::chrono::milliseconds(55);
+}  // namespace
+
+bool TRivuBaseDispatcher::SendNotify(uint32_t Msg, uint32_t Trigger, uint32_t Data) {
+  if (!HandlersNeeded) return true;
+  {
+    std::lock_guard Lock(DispLock);
+    Notifying = true;
+  }
+  {
+    std::lock_guard Lock(InLock);
+    AvailReadMax = 0;
+    AvailReadCount = 0;
+    AvailNotifying = Msg == nmTriggerAvail || Msg == nmTriggerData;
+  }
+  const uint32_t Param = (uint32_t(PortIndex_) << 16) + Data;
+  bool Result = true;
+  bool Stopped = false;
+
+  auto Fold = [this] {
+    std::lock_guard Lock(InLock);
+    AvailReadMax = std::max(AvailReadMax, AvailReadCount);
+  };
+  // Each handler reads the announced bytes from the start; returns false
+  // when a handler asked for the port to close.
+  auto Deliver = [&](const std::function<void()>& Call) {
+    {
+      std::lock_guard Lock(InLock);
+      AvailReadMax = std::max(AvailReadMax, AvailReadCount);
+      AvailReadCount = 0;
+    }
+    Call();
+    Fold();
+    if (DonePending) {
+      Result = false;
+      Stopped = true;
+      std::lock_guard Lock(InLock);
+      AvailNotifying = false;
+      return false;
+    }
+    return true;
+  };
+
+  for (size_t I = 0; !Stopped; ++I) {
+    TTriggerEvent Event;
+    TNotifyWindow* Sync = nullptr;
+    {
+      std::lock_guard Lock(DispLock);
+      if (I >= EventHandlers.size()) break;
+      if (EventHandlers[I].Deleted) continue;
+      Event = EventHandlers[I].Event;
+      Sync = EventHandlers[I].SyncWindow.get();
+    }
+    Deliver([&] {
+      if (Sync) {
+        Sync->Send(Msg, Trigger, intptr_t(Param), INT_MAX);
+      } else {
+        Event(Msg, Trigger, Param);
+      }
+    });
+  }
+  for (size_t I = 0; !Stopped; ++I) {
+    TTriggerProc Proc;
+    {
+      std::lock_guard Lock(DispLock);
+      if (I >= ProcHandlers.size()) break;
+      if (ProcHandlers[I].Deleted) continue;
+      Proc = ProcHandlers[I].Proc;
+    }
+    Deliver([&] { Proc(Msg, Trigger, Param); });
+  }
+  bool WindowsWanted;
+  {
+    std::lock_guard Lock(DispLock);
+    WindowsWanted = WndHandlers.size() > 1 || PortHandlerOn;
+  }
+  for (size_t I = 0; WindowsWanted && !Stopped; ++I) {
+    TNotifyWindow* Window;
+    {
+      std::lock_guard Lock(DispLock);
+      if (I >= WndHandlers.size()) break;
+      if (WndHandlers[I].Deleted) continue;
+      Window = WndHandlers[I].Window;
+    }
+    Deliver([&] { Window->Send(Msg, Trigger, intptr_t(Param), kWindowSendTimeoutMs); });
+  }
+
+  {
+    std::lock_guard Lock(InLock);
+    if (!Stopped && AvailNotifying) {
+      AvailReadMax = std::max(AvailReadMax, AvailReadCount);
+      AvailNotifying = false;
+      if (DispBuf && AvailReadMax != 0) {
+        DispTail = (DispTail + AvailReadMax) % DispatchBufferSize;
+        FreeRoomLocked();
+      }
+      if (Msg == nmTriggerAvail && AvailReadMax != Trigger) Result = false;
+    }
+    AvailReadCount = 0;
+  }
+  {
+    std::lock_guard Lock(DispLock);
+    Notifying = false;
+    if (HandlerListDirty) {
+      std::erase_if(WndHandlers, [](const TWndHandler& H) { return H.Deleted; });
+      std::erase_if(ProcHandlers, [](const TProcHandler& H) { return H.Deleted; });
+      std::erase_if(EventHandlers, [](const TEventHandler& H) { return H.Deleted; });
+      HandlerListDirty = false;
+      UpdateHandlerFlags(fuKeepPort);
+    }
+  }
+  return Result;
+}
+
+// --- Handlers ---
+
+int32_t TRivuBaseDispatcher::RegisterWndTriggerHandler(TNotifyWindow* Window) {
+  std::lock_guard Lock(DispLock);
+  WndHandlers.push_back({Window});
+  HandlersNeeded = true;
+  return 0;
+}
+
+int32_t TRivuBaseDispatcher::RegisterProcTriggerHandler(TTriggerProc Proc) {
+  std::lock_guard Lock(DispLock);
+  ProcHandlers.push_back({Proc});
+  HandlersNeeded = true;
+  return 0;
+}
+
+int32_t TRivuBaseDispatcher::RegisterEventTriggerHandler(const void* Key, TTriggerEvent Event) {
+  std::lock_guard Lock(DispLock);
+  EventHandlers.push_back({Key, std::move(Event), nullptr});
+  HandlersNeeded = true;
+  return 0;
+}
+
+int32_t TRivuBaseDispatcher::RegisterSyncEventTriggerHandler(const void* Key, TTriggerEvent Event) {
+  auto Window = Platform_.CreateNotifyWindow([Event](uint32_t Msg, uintptr_t W, intptr_t L) {
+    Event(Msg, uint32_t(W), uint32_t(L));
+    return intptr_t(0);
+  });
+  std::lock_guard Lock(DispLock);
+  EventHandlers.push_back({Key, std::move(Event), std::move(Window)});
+  HandlersNeeded = true;
+  return 0;
+}
+
+namespace {
+// Removes the matching entries at once, or marks them while a delivery runs.
+template <class TList, class TPred>
+bool DropHandlers(TList& List, TPred Matches, bool Notifying, bool& Dirty) {
+  bool Found = false;
+  for (auto& H : List) {
+    if (Matches(H)) {
+      H.Deleted = true;
+      Found = true;
+    }
+  }
+  if (Found && Notifying) {
+    Dirty = true;
+  } else {
+    std::erase_if(List, [](const auto& H) { return H.Deleted; });
+  }
+  return Found;
+}
+}  // namespace
+
+int32_t TRivuBaseDispatcher::DeregisterWndTriggerHandler(TNotifyWindow* Window) {
+  std::lock_guard Lock(DispLock);
+  DropHandlers(
+      WndHandlers, [Window](const TWndHandler& H) { return H.Window == Window; }, Notifying,
+      HandlerListDirty);
+  UpdateHandlerFlags(fuKeepPort);
+  return 0;
+}
+
+int32_t TRivuBaseDispatcher::DeregisterProcTriggerHandler(TTriggerProc Proc) {
+  std::lock_guard Lock(DispLock);
+  DropHandlers(
+      ProcHandlers, [Proc](const TProcHandler& H) { return H.Proc == Proc; }, Notifying,
+      HandlerListDirty);
+  UpdateHandlerFlags(fuKeepPort);
+  return 0;
+}
+
+int32_t TRivuBaseDispatcher::DeregisterEventTriggerHandler(const void* Key) {
+  std::lock_guard Lock(DispLock);
+  DropHandlers(
+      EventHandlers, [Key](const TEventHandler& H) { return H.Key == Key; }, Notifying,
+      HandlerListDirty);
+  UpdateHandlerFlags(fuKeepPort);
+  return 0;
+}
+
+void TRivuBaseDispatcher::UpdateHandlerFlags(THandlerFlagKind Kind) {
+  std::lock_guard Lock(DispLock);
+  const bool Others = WndHandlers.size() > 1 || !ProcHandlers.empty() || !EventHandlers.empty();
+  switch (Kind) {
+    case fuKeepPort:
+      HandlersNeeded = Others || PortHandlerOn;
+      break;
+    case fuEnablePort:
+      PortHandlerOn = true;
+      HandlersNeeded = true;
+      break;
+    case fuDisablePort:
+      PortHandlerOn = false;
+      HandlersNeeded = Others;
+      break;
+  }
+}
+
+// --- Triggers ---
+
+void TRivuBaseDispatcher::ChangeLengthTrigger(uint32_t Length) {
+  std::lock_guard Lock(DispLock);
+  AvailTriggerLen = Length;
+}
+
+int32_t TRivuBaseDispatcher::NewTriggerHandle() {
+  return NextTriggerHandle++ * 8;
+}
+
+int32_t TRivuBaseDispatcher::AddDataTrigger(std::string_view Data, bool IgnoreCase) {
+  if (Data.empty()) return ecBadArgument;
+  if (Data.size() > 255) return ecTriggerTooLong;
+  std::lock_guard Lock(DispLock);
+  const int32_t Handle = NewTriggerHandle();
+  DataTriggers.push_back({Handle, std::string(Data), IgnoreCase, 0});
+  return Handle;
+}
+
+int32_t TRivuBaseDispatcher::AddTimerTrigger() {
+  std::lock_guard Lock(DispLock);
+  const int32_t Handle = NewTriggerHandle();
+  TimerTriggers.push_back({Handle, 0, false, {}});
+  return Handle;
+}
+
+int32_t TRivuBaseDispatcher::AddStatusTrigger(uint16_t Kind) {
+  if (Kind < stModem || Kind > stOutSent) return ecBadArgument;
+  std::lock_guard Lock(DispLock);
+  const int32_t Handle = NewTriggerHandle() | Kind;
+  StatusTriggers.push_back({Handle, Kind, 0, false, false});
+  return Handle;
+}
+
+int32_t TRivuBaseDispatcher::RemoveTrigger(int32_t Handle) {
+  std::lock_guard Lock(DispLock);
+  auto Has = [Handle](const auto& T) { return T.Handle == Handle; };
+  if (std::erase_if(DataTriggers, Has) + std::erase_if(TimerTriggers, Has) +
+          std::erase_if(StatusTriggers, Has) ==
+      0) {
+    return ecBadTriggerHandle;
+  }
+  return 0;
+}
+
+int32_t TRivuBaseDispatcher::SetTimerTrigger(int32_t Handle, int32_t Ticks, bool Activate) {
+  std::lock_guard Lock(DispLock);
+  for (auto& T : TimerTriggers) {
+    if (T.Handle != Handle) continue;
+    T.Ticks = Ticks;
+    T.Active = Activate;
+    T.Due = std::chrono::steady_clock::now() + Ticks * kTick;
+    Queue.Wake();
+    return 0;
+  }
+  return ecBadTriggerHandle;
+}
+
+int32_t TRivuBaseDispatcher::SetStatusTrigger(int32_t Handle, uint32_t Value, bool Activate) {
+  std::lock_guard Lock(DispLock);
+  for (auto& T : StatusTriggers) {
+    if (T.Handle != Handle) continue;
+    T.Value = Value;
+    T.Active = Activate;
+    T.Hit = false;
+    if (T.Kind == stOutSent) OutSentPending = false;
+    Queue.Wake();
+    return 0;
+  }
+  return ecBadTriggerHandle;
+}
+
+int32_t TRivuBaseDispatcher::RemoveAllTriggers() {
+  std::lock_guard Lock(DispLock);
+  DataTriggers.clear();
+  TimerTriggers.clear();
+  StatusTriggers.clear();
+  AvailTriggerLen = 0;
+  NextTriggerHandle = 1;
+  return 0;
+}
+
+void TRivuBaseDispatcher::SaveTriggers(TTriggerSave& Save) {
+  std::lock_guard Lock(DispLock);
+  ClearSaveBuffers(Save);
+  Save.LenTrigger = AvailTriggerLen;
+  Save.Timers = TimerTriggers;
+  Save.Datas = DataTriggers;
+  Save.Statuses = StatusTriggers;
+}
+
+void TRivuBaseDispatcher::RestoreTriggers(const TTriggerSave& Save) {
+  std::lock_guard Lock(DispLock);
+  AvailTriggerLen = Save.LenTrigger;
+  TimerTriggers = Save.Timers;
+  DataTriggers = Save.Datas;
+  StatusTriggers = Save.Statuses;
+}
+
+void TRivuBaseDispatcher::ClearSaveBuffers(TTriggerSave& Save) {
+  Save = TTriggerSave{};
+}
+
+void TRivuBaseDispatcher::ClearStatusHits() {
+  std::lock_guard Lock(DispLock);
+  for (auto& T : StatusTriggers) T.Hit = false;
+  StatusHit = false;
+}
+
+bool TRivuBaseDispatcher::CheckStatusTriggers() {
+  std::vector<TStatusTrigger> Armed;
+  {
+    std::lock_guard Lock(DispLock);
+    for (const auto& T : StatusTriggers) {
+      if (T.Active && !T.Hit) Armed.push_back(T);
+    }
+  }
+  for (const auto& T : Armed) {
+    bool Fire = false;
+    switch (T.Kind) {
+      case stModem: {
+        std::lock_guard Lock(DispLock);
+        const uint32_t Deltas = ModemStatus & 0x0F;
+        Fire = T.Value ? (Deltas & T.Value) != 0 : Deltas != 0;
+        break;
+      }
+      case stLine:
+        Fire = LineErrors.load() != 0;
+        break;
+      case stOutFree:
+        Fire = uint32_t(OutBuffFree()) >= T.Value;
+        break;
+      case stOutUsed:
+        Fire = uint32_t(OutBuffUsed()) <= T.Value;
+        break;
+      case stOutSent:
+        Fire = OutSentPending && OutBuffUsed() == 0;
+        if (Fire) OutSentPending = false;
+        break;
+    }
+    if (!Fire) continue;
+    {
+      std::lock_guard Lock(DispLock);
+      for (auto& S : StatusTriggers) {
+        if (S.Handle == T.Handle) {
+          S.Hit = true;
+          S.Active = false;
+        }
+      }
+      StatusHit = true;
+    }
+    SendNotify(nmTriggerStatus, uint32_t(T.Handle), 0);
+    return true;
+  }
+  return false;
+}
+
+bool TRivuBaseDispatcher::CheckTimerTriggers() {
+  int32_t Fired = 0;
+  {
+    std::lock_guard Lock(DispLock);
+    const auto Now = std::chrono::steady_clock::now();
+    for (auto& T : TimerTriggers) {
+      if (T.Active && T.Due <= Now) {
+        T.Active = false;
+        Fired = T.Handle;
+        break;
+      }
+    }
+  }
+  if (!Fired) return false;
+  SendNotify(nmTriggerTimer, uint32_t(Fired), 0);
+  return true;
+}
+
+// --- Modem status and line errors ---
+
+uint8_t TRivuBaseDispatcher::GetModemStatusPrim(uint8_t ClearMask) {
+  const uint8_t Lines = GetComModemLines();
+  std::lock_guard Lock(DispLock);
+  uint8_t Status = uint8_t((Lines & 0xF0) | (ModemStatus & 0x0F));
+  if (RingSeen.exchange(false)) Status |= 0x04;
+  ModemStatus = Status & ClearMask;
+  return Status;
+}
+
+int32_t TRivuBaseDispatcher::GetLineError() {
+  std::lock_guard Lock(DispLock);
+  const uint32_t Bits = LineErrors.load();
+  static constexpr struct {
+    uint32_t Bit;
+    int32_t Code;
+  } kOrder[] = {{leOverflow, 1}, {leOverrun, 2}, {leParity, 3}, {leFraming, 4}, {leBreak, 9}};
+  for (const auto& E : kOrder) {
+    if (Bits & E.Bit) {
+      LineErrors.fetch_and(~uint32_t(0x0F));
+      return E.Code;
+    }
+  }
+  return 0;
+}
+
+bool TRivuBaseDispatcher::CheckLineBreak() {
+  std::lock_guard Lock(DispLock);
+  return (LineErrors.fetch_and(~leBreak) & leBreak) != 0;
+}

@@ -1,0 +1,64 @@
+// The operating system's serial calls, one thin function each. Only the
+// device layer includes this header; nothing else sees termios or ioctl.
+#pragma once
+
+#include <termios.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "serial/dcb.h"
+
+namespace posixdev {
+
+// Opens Path exclusively in raw, non-blocking mode; -1 and Error (a port
+// error number) on failure, with nothing left open.
+int Open(const std::string& Path, int32_t& Error);
+// Releases the exclusive hold and closes; false when close failed.
+bool Close(int Fd);
+
+// Reads the line settings; fields the driver has no equivalent for come from
+// Shadow (the record last written).
+bool GetState(int Fd, const TDcb& Shadow, TDcb& Out, int32_t& Error);
+// The translation itself; ToTermios changes only the fields the record owns.
+bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error);
+void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out);
+bool SetState(int Fd, const TDcb& Dcb, int32_t& Error);
+
+bool Purge(int Fd, bool Input);
+// Bytes the driver holds that have not left the line yet; 0 when unknown.
+uint32_t OutputQueued(int Fd);
+// False on drivers without modem lines (pseudo-terminals).
+bool ModemLinesSupported(int Fd);
+// CTS 0x10, DSR 0x20, RING 0x40, DCD 0x80; 0 without modem lines.
+uint8_t ModemLines(int Fd);
+// Raises or lowers DTR or RTS; a driver without modem lines is no error.
+bool SetModemLine(int Fd, bool Dtr, bool On);
+void SetBreakState(int Fd, bool On);
+
+// Line error counters since open; false when the driver keeps none.
+struct TCounters {
+  uint32_t Frame = 0, Overrun = 0, Parity = 0, Brk = 0, BufOverrun = 0;
+};
+bool GetCounters(int Fd, TCounters& Out);
+
+// read/write results: a count, 0 when nothing could move, or a negative code.
+inline constexpr int32_t ioInvalidHandle = -6;
+inline constexpr int32_t ioFailed = -1;
+int32_t Read(int Fd, uint8_t* Buffer, size_t Len);
+int32_t Write(int Fd, const uint8_t* Buffer, size_t Len);
+
+// Waits up to TimeoutMs for Fd to become readable (Input), writable (Output)
+// or to hang up (any kind), or for one of the wake descriptors (-1: none).
+enum class TWaitFor { Input, Output, HangUp };
+enum class TPoll { Ready, TimedOut, Woken, HungUp, Failed };
+TPoll Wait(int Fd, TWaitFor What, int WakeFd, int TimeoutMs, int WakeFd2 = -1);
+
+// A descriptor that becomes readable once signalled, until drained.
+int MakeWakeFd();
+void SignalWakeFd(int Fd);
+void DrainWakeFd(int Fd);
+void CloseWakeFd(int Fd);
+
+}  // namespace posixdev

@@ -1,0 +1,279 @@
+#include "serial/posix_dispatcher.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#include "serial/error_codes.h"
+#include "serial/port_errors.h"
+#include "serial/posix_device.h"
+#include "serial/posix_threads.h"
+
+namespace {
+constexpr int kStartWaitMs = 3000;
+constexpr int kFlushAckMs = 5000;
+constexpr int kDispStopWaitMs = 36 * 55;
+}  // namespace
+
+TRivuPosixDispatcher::TRivuPosixDispatcher(TDispatcherOwner* Owner, TSerialPlatform* Platform)
+    : TRivuBaseDispatcher(Owner, Platform),
+      KillFd_(posixdev::MakeWakeFd()),
+      FlushFd_(posixdev::MakeWakeFd()) {}
+
+TRivuPosixDispatcher::~TRivuPosixDispatcher() {
+  Shutdown();
+  posixdev::CloseWakeFd(KillFd_);
+  posixdev::CloseWakeFd(FlushFd_);
+}
+
+void TRivuPosixDispatcher::SetKillThreads() {
+  TRivuBaseDispatcher::SetKillThreads();
+  posixdev::SignalWakeFd(KillFd_);
+}
+
+// --- Opening and closing ---
+
+int32_t TRivuPosixDispatcher::OpenCom(const std::string& Name, int32_t, int32_t) {
+  int32_t Error = 0;
+  const int Fd = posixdev::Open(Name, Error);
+  if (Fd < 0) {
+    LastError_ = Error;
+    return -1;
+  }
+  std::lock_guard Lock(FdMutex_);
+  ComHandle = Fd;
+  ModemLinesOk_ = posixdev::ModemLinesSupported(Fd);
+  Shadow_ = TDcb{};
+  posixdev::GetState(Fd, Shadow_, Shadow_, Error);
+  return Fd;
+}
+
+bool TRivuPosixDispatcher::WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs) {
+  if (!Thread || Thread->IsCurrentThread()) return true;
+  const bool Ended = WaitProcessingEvents([Thread] { return !Thread->Running(); }, TimeoutMs);
+  if (Ended) Thread->Join();
+  return Ended;
+}
+
+int32_t TRivuPosixDispatcher::CloseCom() {
+  {
+    std::lock_guard Lock(DispLock);
+    if (Closing) return 0;
+    Closing = true;
+  }
+  if (DispatcherActive) {
+    SetKillThreads();
+    WaitThreadEnd(StatusThread.get(), -1);
+    OutFlushEvent.Set();
+    WaitThreadEnd(WriteThread.get(), -1);
+    GeneralEvent.Reset();
+    WaitThreadEnd(ReadThread.get(), -1);
+    // A handler on the dispatcher thread may still be waiting for a window
+    // of this thread; give it time, then wait for good.
+    if (!WaitThreadEnd(DispThread.get(), kDispStopWaitMs) &&
+        !WaitThreadEnd(DispThread.get(), kDispStopWaitMs)) {
+      WaitThreadEnd(DispThread.get(), -1);
+    }
+  }
+  int32_t Result = 0;
+  {
+    std::lock_guard Lock(FdMutex_);
+    const int Fd = ComHandle.load();
+    if (Fd >= 0) {
+      if (posixdev::Close(Fd)) {
+        ComHandle = -1;
+      } else {
+        Result = -1;
+      }
+    }
+  }
+  std::lock_guard Lock(DispLock);
+  Closing = false;
+  return Result;
+}
+
+void TRivuPosixDispatcher::StartDispatcher() {
+  std::lock_guard Lock(DispLock);
+  if (DispatcherActive) throw std::runtime_error("Dispatcher already started.");
+  DispatcherActive = true;
+  KillThreads = false;
+  auto Launch = [this](std::unique_ptr<TRivuDispatcherThread>& Slot, auto Thread) {
+    Slot = std::move(Thread);
+    Slot->Start();
+    GeneralEvent.Wait(kStartWaitMs);
+  };
+  Launch(ReadThread, std::make_unique<TReadThread>(*this));
+  Launch(DispThread, std::make_unique<TDispThread>(*this));
+  Launch(WriteThread, std::make_unique<TWriteThread>(*this));
+  Launch(StatusThread, std::make_unique<TStatusThread>(*this));
+}
+
+void TRivuPosixDispatcher::StopDispatcher() {
+  if (DispatcherActive) CloseCom();
+  // The events live as long as the dispatcher; closing them is marking them
+  // closed, once, by whichever thread gets there first.
+  EventsOpen.exchange(false);
+}
+
+// --- Device operations ---
+
+int32_t TRivuPosixDispatcher::EscapeComFunction(int32_t Code) {
+  std::lock_guard Lock(FdMutex_);
+  const int Fd = ComHandle.load();
+  if (Fd < 0) return 0;
+  switch (Code) {
+    case efSetDtr:
+    case efClrDtr:
+      posixdev::SetModemLine(Fd, true, Code == efSetDtr);
+      break;
+    case efSetRts:
+    case efClrRts:
+      posixdev::SetModemLine(Fd, false, Code == efSetRts);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int32_t TRivuPosixDispatcher::GetComState(TDcb& Record) {
+  std::lock_guard Lock(FdMutex_);
+  const int Fd = ComHandle.load();
+  int32_t Error = 0;
+  if (Fd < 0 || !posixdev::GetState(Fd, Shadow_, Record, Error)) return -1;
+  return 0;
+}
+
+int32_t TRivuPosixDispatcher::SetComState(TDcb& Record) {
+  std::lock_guard Lock(FdMutex_);
+  const int Fd = ComHandle.load();
+  if (Fd < 0) return -oeInvalidHandle;
+  int32_t Error = 0;
+  ++StateWrites_;
+  if (!posixdev::SetState(Fd, Record, Error)) {
+    LastError_ = Error;
+    return -Error;
+  }
+  Shadow_ = Record;
+  return 0;
+}
+
+uint32_t TRivuPosixDispatcher::GetComError(TComStat& Stat) {
+  Stat.InQue = uint32_t(Queue.FirstDataAvailable());
+  Stat.OutQue = uint32_t(OutBufUsed());
+  return PendingErrors_.exchange(0);
+}
+
+uint8_t TRivuPosixDispatcher::GetComModemLines() {
+  if (!ModemLinesOk_) return 0;
+  std::lock_guard Lock(FdMutex_);
+  const int Fd = ComHandle.load();
+  return Fd < 0 ? 0 : posixdev::ModemLines(Fd);
+}
+
+uint32_t TRivuPosixDispatcher::DeviceOutputQueued() {
+  std::lock_guard Lock(FdMutex_);
+  const int Fd = ComHandle.load();
+  return Fd < 0 ? 0 : posixdev::OutputQueued(Fd);
+}
+
+void TRivuPosixDispatcher::SetComBreak(bool On) {
+  std::lock_guard Lock(FdMutex_);
+  const int Fd = ComHandle.load();
+  if (Fd >= 0) posixdev::SetBreakState(Fd, On);
+}
+
+int32_t TRivuPosixDispatcher::ProcessCommunications() {
+  std::this_thread::yield();
+  return 0;
+}
+
+int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
+  if (Which == 0) {
+    if (!WriteThread || !WriteThread->Running()) return 0;
+    {
+      std::lock_guard Lock(OutLock);
+      OutFull = false;
+      OutHead = OutTail = 0;
+    }
+    int32_t Purged = 0;
+    {
+      std::lock_guard Lock(FdMutex_);
+      if (ComHandle.load() >= 0) Purged = posixdev::Purge(ComHandle.load(), false) ? 1 : 0;
+    }
+    OutFlushEvent.Set();
+    posixdev::SignalWakeFd(FlushFd_);
+    // The acknowledgement comes on GeneralEvent; a write thread that ends
+    // meanwhile will never give it.
+    using namespace std::chrono;
+    const auto Deadline = steady_clock::now() + milliseconds(kFlushAckMs);
+    while (!GeneralEvent.Wait(20)) {
+      if (!WriteThread->Running() || KillThreads || steady_clock::now() >= Deadline) break;
+    }
+    return Purged;
+  }
+  int32_t Result = 0;
+  {
+    std::lock_guard Lock(FdMutex_);
+    if (ComHandle.load() >= 0) Result = posixdev::Purge(ComHandle.load(), true) ? 1 : 0;
+  }
+  Queue.Clear();
+  return Result;
+}
+
+int32_t TRivuPosixDispatcher::ReadCom(uint8_t* Buffer, int32_t Len) {
+  int32_t Remaining = Len;
+  while (Remaining > 0) {
+    TIOBuffer* Item = Queue.Peek();
+    if (!Item) break;
+    auto* Data = dynamic_cast<TDataBuffer*>(Item);
+    if (!Data) {
+      Queue.Release(Item);  // the dispatcher thread takes status items itself
+      break;
+    }
+    const int32_t N = std::min(Remaining, Data->Used - Data->Read);
+    std::memcpy(Buffer, Data->Data.get() + Data->Read, size_t(N));
+    Data->Read += N;
+    Buffer += N;
+    Remaining -= N;
+    if (Data->Read >= Data->Used) {
+      Queue.Pop();
+    } else {
+      Queue.Release(Item);
+    }
+  }
+  return Len - Remaining;
+}
+
+int32_t TRivuPosixDispatcher::WriteCom(const uint8_t* Buffer, int32_t Len) {
+  {
+    std::lock_guard Lock(OutLock);
+    if (!OutBuf) return 0;
+    const uint32_t Room = OutBufSize - OutHead;
+    const uint32_t L = uint32_t(Len);
+    if (L <= Room) {
+      std::memcpy(OutBuf.get() + OutHead, Buffer, L);
+      OutHead = L == Room ? 0 : OutHead + L;
+    } else {
+      std::memcpy(OutBuf.get() + OutHead, Buffer, Room);
+      std::memcpy(OutBuf.get(), Buffer + Room, L - Room);
+      OutHead = L - Room;
+    }
+  }
+  OutputEvent.Set();
+  return Len;
+}
+
+int32_t TRivuPosixDispatcher::OutBufUsed() {
+  std::lock_guard Lock(OutLock);
+  if (OutFull) return int32_t(OutBufSize);
+  int32_t Used = int32_t(OutHead) - int32_t(OutTail);
+  if (Used < 0) Used += int32_t(OutBufSize);
+  return Used;
+}
+
+bool TRivuPosixDispatcher::DataInBuffer() {
+  std::lock_guard Lock(OutLock);
+  return OutFull || OutHead != OutTail;
+}

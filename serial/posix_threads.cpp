@@ -1,0 +1,188 @@
+#include "serial/posix_threads.h"
+
+#include <cstring>
+#include <new>
+
+#include "serial/error_codes.h"
+#include "serial/posix_device.h"
+#include "serial/posix_dispatcher.h"
+
+namespace {
+// One read takes what the driver holds, up to its usual buffer size; the
+// chunk queued is sized to the bytes read.
+constexpr size_t kReadSize = 4096;
+constexpr int kReadWaitMs = 50;
+constexpr int kSliceMs = 100;
+// A driver that keeps saying "readable" but gives no bytes has gone away.
+constexpr int kEmptyWakesForHangUp = 8;
+}  // namespace
+
+TRivuPosixThread::TRivuPosixThread(TRivuPosixDispatcher& D) : TRivuDispatcherThread(D), Port(D) {}
+
+TReadThread::TReadThread(TRivuPosixDispatcher& D) : TRivuPosixThread(D), Scratch(kReadSize) {}
+
+bool TRivuPosixThread::Stopping() const {
+  return StopRequested() || Port.GetKillThreads();
+}
+
+void TReadThread::Execute() {
+  Port.ThreadStart();
+  int32_t Result = 0;
+  int EmptyWakes = 0;
+  const int Fd = Port.ComHandleNow();
+  while (!Stopping()) {
+    // Received bytes wake the thread at once; it looks anyway every 50 ms.
+    const posixdev::TPoll P =
+        posixdev::Wait(Fd, posixdev::TWaitFor::Input, Port.KillFd_, kReadWaitMs);
+    if (Stopping()) break;
+    if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
+      Result = ecDeviceRead;
+      Port.SetKillThreads();
+      break;
+    }
+    int32_t Total = 0;
+    int32_t N = 0;
+    // Drain the driver completely (a stream that never pauses still lets a
+    // close through); each read becomes one chunk of its size.
+    while (!Stopping() && (N = posixdev::Read(Fd, Scratch.data(), Scratch.size())) > 0) {
+      Total += N;
+      try {
+        auto Chunk = std::make_unique<TDataBuffer>(N);
+        std::memcpy(Chunk->Data.get(), Scratch.data(), size_t(N));
+        Chunk->Used = N;
+        Port.Queue.Push(std::move(Chunk));
+      } catch (const std::bad_alloc&) {
+        Result = ecNoMem;
+        Port.SetKillThreads();
+        break;
+      }
+    }
+    if (N < 0) {
+      if (N != posixdev::ioInvalidHandle) Result = ecDeviceRead;
+      Port.SetKillThreads();
+    }
+    if (P == posixdev::TPoll::Ready) {
+      EmptyWakes = Total == 0 ? EmptyWakes + 1 : 0;
+      if (EmptyWakes >= kEmptyWakesForHangUp) {
+        Result = ecDeviceRead;
+        Port.SetKillThreads();
+      }
+    }
+  }
+  SetReturnValue(Result);
+}
+
+void TWriteThread::Execute() {
+  Port.ThreadStart();
+  int32_t Result = 0;
+  while (!Stopping()) {
+    const int Which = TRivuEvent::WaitAny({&Port.OutputEvent, &Port.OutFlushEvent}, kSliceMs);
+    if (Which == 0) {
+      if (Port.GetKillThreads()) break;
+      const int32_t R = WriteSerial();
+      if (R != 0) {
+        if (R != posixdev::ioInvalidHandle) Result = ecDeviceWrite;
+        Port.SetKillThreads();
+      }
+    } else if (Which == 1) {
+      Port.GeneralEvent.Set();  // acknowledges an output flush
+    }
+  }
+  SetReturnValue(Result);
+}
+
+int32_t TWriteThread::WriteSerial() {
+  while (Port.DataInBuffer()) {
+    {
+      std::lock_guard Lock(Port.OutLock);
+      if (!Port.OutBuf) return 0;
+      const uint32_t Size = Port.OutBufSize;
+      const uint8_t* Buf = Port.OutBuf.get();
+      if (Port.OutHead > Port.OutTail) {
+        Block.assign(Buf + Port.OutTail, Buf + Port.OutHead);
+      } else {
+        Block.assign(Buf + Port.OutTail, Buf + Size);
+        Block.insert(Block.end(), Buf, Buf + Port.OutHead);
+      }
+      Port.OutHead = Port.OutTail = 0;
+      Port.OutFull = false;
+    }
+    Port.WakeWaiters();  // WaitTxSent waits for the buffer to empty
+    size_t Sent = 0;
+    while (Sent < Block.size()) {
+      if (Stopping()) return 0;
+      const int Fd = Port.ComHandleNow();
+      const int32_t N = posixdev::Write(Fd, Block.data() + Sent, Block.size() - Sent);
+      if (N < 0) return N == posixdev::ioInvalidHandle ? N : ecDeviceWrite;
+      if (N > 0) {
+        Sent += size_t(N);
+        continue;
+      }
+      // The driver is full: wait for room, a flush or the end.
+      const posixdev::TPoll P =
+          posixdev::Wait(Fd, posixdev::TWaitFor::Output, Port.KillFd_, kSliceMs, Port.FlushFd_);
+      if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) return ecDeviceWrite;
+      if (P == posixdev::TPoll::Woken) posixdev::DrainWakeFd(Port.FlushFd_);
+      if (Port.OutFlushEvent.TryWait()) {
+        // The flush dropped the rest of this block.
+        Port.GeneralEvent.Set();
+        return 0;
+      }
+    }
+  }
+  return 0;
+}
+
+void TStatusThread::Execute() {
+  Port.ThreadStart();
+  int32_t Result = 0;
+  const bool Lines = Port.ModemLinesOk_;
+  const int Fd = Port.ComHandleNow();
+  uint8_t OldLines = Lines ? posixdev::ModemLines(Fd) : 0;
+  posixdev::TCounters OldCounts;
+  const bool Counts = Lines && posixdev::GetCounters(Fd, OldCounts);
+  while (!Stopping()) {
+    const posixdev::TPoll P =
+        posixdev::Wait(Fd, posixdev::TWaitFor::HangUp, Port.KillFd_, kSliceMs);
+    if (Stopping()) break;
+    if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
+      Result = ecDeviceRead;
+      Port.SetKillThreads();
+      break;
+    }
+    uint32_t Events = 0;
+    if (Lines) {
+      const uint8_t NewLines = posixdev::ModemLines(Fd);
+      const uint8_t Changed = NewLines ^ OldLines;
+      OldLines = NewLines;
+      if (Changed & 0x10) Events |= evCts;
+      if (Changed & 0x20) Events |= evDsr;
+      if (Changed & 0x80) Events |= evRlsd;
+      if (Changed & 0x40) Events |= (NewLines & 0x40) ? evRing : evRing2;
+    }
+    posixdev::TCounters NewCounts;
+    if (Counts && posixdev::GetCounters(Fd, NewCounts)) {
+      uint32_t Errors = 0;
+      if (NewCounts.BufOverrun != OldCounts.BufOverrun) Errors |= leOverflow;
+      if (NewCounts.Overrun != OldCounts.Overrun) Errors |= leOverrun;
+      if (NewCounts.Parity != OldCounts.Parity) Errors |= leParity;
+      if (NewCounts.Frame != OldCounts.Frame) Errors |= leFraming;
+      if (NewCounts.Brk != OldCounts.Brk) Errors |= leBreak;
+      OldCounts = NewCounts;
+      if (Errors) {
+        Port.AddDeviceErrors(Errors);
+        Events |= (Errors & leBreak) ? evBreak : 0;
+        Events |= (Errors & ~leBreak) ? evErr : 0;
+      }
+    }
+    if (Events & evStatusEvents) {
+      try {
+        Port.Queue.Push(std::make_unique<TStatusBuffer>(Events));
+      } catch (const std::bad_alloc&) {
+        Result = ecNoMem;
+        Port.SetKillThreads();
+      }
+    }
+  }
+  SetReturnValue(Result);
+}

@@ -1,0 +1,189 @@
+// Opening, closing and losing the device, over real pseudo-terminals.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+#include "serial/error_codes.h"
+#include "serial/port_errors.h"
+#include "tests/serial/port_fixture.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+int32_t Open(TRivuPosixDispatcher& D, const std::string& Path) {
+  return D.InitPort(Path, 115200, 0, 8, 1, kTestBufSize, kTestBufSize, 1);
+}
+}  // namespace
+
+TEST(PortErrors, ErrnoTranslation) {
+  const struct {
+    int Errno;
+    int32_t Number;
+  } Cases[] = {
+      {ENOENT, oeFileNotFound},
+      {ENODEV, oeFileNotFound},
+      {ENXIO, oeFileNotFound},
+      {ENOTDIR, oePathNotFound},
+      {EBUSY, oeAccessDenied},
+      {EWOULDBLOCK, oeAccessDenied},
+      {EACCES, oePermissionDenied},
+      {EPERM, oePermissionDenied},
+      {EBADF, oeInvalidHandle},
+      {EINVAL, oeInvalidParameter},
+      {ENOSPC, ENOSPC},
+  };
+  for (const auto& C : Cases) EXPECT_EQ(PortErrorNumber(C.Errno), C.Number) << C.Errno;
+  // "Held by another program" and "no permission" stay apart.
+  EXPECT_NE(PortErrorNumber(EACCES), PortErrorNumber(EBUSY));
+}
+
+TEST(PortOpen, MissingDeviceFailsAndLeavesNothingBehind) {
+  const int Before = OpenDescriptorCount();
+  {
+    TRecordingOwner Owner;
+    TRivuPosixDispatcher D(&Owner);
+    EXPECT_EQ(Open(D, "/dev/zedazi-no-such-port"), -oeFileNotFound);
+    EXPECT_EQ(D.ThreadCountNow(), 0);
+    EXPECT_FALSE(D.DispatcherActiveNow());
+    EXPECT_LT(D.ComHandleNow(), 0);
+    EXPECT_FALSE(D.CharReady());
+    EXPECT_EQ(D.PutChar('x'), ecCommNotOpen);
+  }
+  EXPECT_EQ(OpenDescriptorCount(), Before);
+}
+
+TEST(PortOpen, NonTerminalPathIsNoSuchDevice) {
+  TRivuPosixDispatcher D(nullptr);
+  EXPECT_EQ(Open(D, "/dev/null"), -oeFileNotFound);
+}
+
+TEST(PortOpen, SecondDispatcherOnAHeldDeviceIsRefused) {
+  TOpenPort P;
+  const int Before = OpenDescriptorCount();
+  {
+    TRivuPosixDispatcher Second(nullptr);
+    EXPECT_EQ(Open(Second, P.Pty.SlavePath()), -oeAccessDenied);
+    EXPECT_EQ(Second.ThreadCountNow(), 0);
+  }
+  EXPECT_EQ(OpenDescriptorCount(), Before);
+  // The first still works.
+  P.Receive(Bytes("ok"));
+  EXPECT_EQ(P.Get(2), Bytes("ok"));
+}
+
+TEST(PortOpen, ManyOpenCloseCyclesLeakNothing) {
+  TPtyPair Pty;
+  const int Before = OpenDescriptorCount();
+  for (int I = 0; I < 200; ++I) {
+    TRecordingOwner Owner;
+    TRivuPosixDispatcher D(&Owner);
+    ASSERT_EQ(Open(D, Pty.SlavePath()), 0) << "cycle " << I;
+    ASSERT_EQ(D.ThreadCountNow(), 4);
+    D.DonePort();
+    ASSERT_EQ(D.ThreadCountNow(), 0);
+    ASSERT_LT(D.ComHandleNow(), 0);
+  }
+  EXPECT_EQ(OpenDescriptorCount(), Before);
+}
+
+TEST(PortClose, WhileBytesArriveAllThreadsEnd) {
+  TPtyPair Pty;
+  const int Before = OpenDescriptorCount();
+  std::atomic<bool> Stop{false};
+  std::thread Box([&] {
+    const auto Data = Pattern(4096, 9);
+    while (!Stop) {
+      if (write(Pty.MasterFd(), Data.data(), Data.size()) < 0) std::this_thread::sleep_for(1ms);
+    }
+  });
+  for (int I = 0; I < 5; ++I) {
+    TRecordingPlatform Platform;
+    TRecordingOwner Owner;
+    auto D = std::make_unique<TRivuPosixDispatcher>(&Owner, &Platform);
+    ASSERT_EQ(Open(*D, Pty.SlavePath()), 0);
+    ASSERT_TRUE(WaitUntil([&] { return D->InBuffUsed() > 0; }));
+    uint8_t Buf[100];
+    D->GetBlock(Buf, sizeof Buf);
+    D->DonePort();
+    EXPECT_EQ(D->ThreadCountNow(), 0);
+    EXPECT_FALSE(D->DispatcherActiveNow());
+    D.reset();
+    EXPECT_TRUE(Owner.Seen().empty());
+    EXPECT_TRUE(Platform.Shown().empty());
+  }
+  Stop = true;
+  Box.join();
+  EXPECT_EQ(OpenDescriptorCount(), Before);
+}
+
+TEST(PortClose, DestroyingAnOpenDispatcherClosesIt) {
+  TPtyPair Pty;
+  const int Before = OpenDescriptorCount();
+  {
+    TRivuPosixDispatcher D(nullptr);
+    ASSERT_EQ(Open(D, Pty.SlavePath()), 0);
+    ASSERT_EQ(D.PutString("bye"), 0);
+  }
+  EXPECT_EQ(OpenDescriptorCount(), Before);
+}
+
+TEST(PortFailure, UnpluggedDeviceEndsThreadsAndIsReportedOnce) {
+  TOpenPort P;
+  P.Receive(Bytes("before"));
+  std::thread Waiter([&] {
+    // A reader waiting for more sees the port go away.
+    EXPECT_EQ(P.D->WaitForData(100, 20s), TDataWait::Closed);
+  });
+  P.Pty.CloseMaster();
+  ASSERT_TRUE(WaitUntil([&] { return P.D->ThreadCountNow() == 0; }));
+  Waiter.join();
+  EXPECT_FALSE(P.D->DispatcherActiveNow());
+  EXPECT_LT(P.D->ComHandleNow(), 0);
+  EXPECT_EQ(P.Owner.Seen(), std::vector<int32_t>{ecDeviceRead});
+  ASSERT_EQ(P.Platform.Shown().size(), 1u);
+  EXPECT_NE(P.Platform.Shown()[0].find("-161"), std::string::npos);
+  // The port is still closed normally afterwards.
+  uint8_t B;
+  EXPECT_EQ(P.D->GetChar(B), ecBufferIsEmpty);
+  P.D->DonePort();
+  P.D.reset();
+  EXPECT_EQ(P.Platform.Shown().size(), 1u);
+}
+
+TEST(PortFailure, StartingTwiceIsRefused) {
+  TOpenPort P;
+  EXPECT_THROW(P.D->StartDispatcher(), std::runtime_error);
+  EXPECT_EQ(P.D->ThreadCountNow(), 4);
+}
+
+TEST(PortClose, DataOperationsRacingTheCloseStaySafe) {
+  for (int Round = 0; Round < 20; ++Round) {
+    TOpenPort P;
+    std::atomic<bool> Stop{false};
+    std::atomic<int32_t> LastGet{0}, LastPut{0};
+    std::thread Task([&] {
+      uint8_t Buf[64] = {};
+      // One last round runs after the close has certainly finished.
+      for (bool Last = false; !Last;) {
+        Last = Stop;
+        P.D->CharReady();
+        P.D->WaitForData(2, 1ms);
+        LastGet = P.D->GetBlock(Buf, 2);
+        P.D->PeekBlock(Buf, 1);
+        LastPut = P.D->PutBlock(Buf, sizeof Buf);
+        P.D->InBuffUsed();
+        P.D->OutBuffFree();
+      }
+    });
+    P.Pty.Write(Pattern(3000, uint32_t(Round)));
+    P.D->DonePort();
+    std::this_thread::sleep_for(1ms);
+    Stop = true;
+    Task.join();
+    EXPECT_EQ(LastGet, ecBufferIsEmpty);
+    EXPECT_EQ(LastPut, ecCommNotOpen);
+  }
+}
