@@ -6,6 +6,8 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -226,7 +228,18 @@ bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
   return true;
 }
 
+// A pseudo-terminal slave (majors 136-143) has no transmit queue of its own:
+// what it "sends" already sits in the other side's receive queue.
+static bool IsPseudoTerminalSlave(int Fd) {
+  struct stat St {};
+  return ::fstat(Fd, &St) == 0 && S_ISCHR(St.st_mode) && major(St.st_rdev) >= 136 &&
+         major(St.st_rdev) <= 143;
+}
+
 bool Purge(int Fd, bool Input) {
+  // Purging a pseudo-terminal's output would take back bytes the far end has
+  // already been given, which no serial line can do.
+  if (!Input && IsPseudoTerminalSlave(Fd)) return true;
   return ::tcflush(Fd, Input ? TCIFLUSH : TCOFLUSH) == 0;
 }
 
