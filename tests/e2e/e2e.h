@@ -203,8 +203,12 @@ class E2ETest : public ::testing::Test {
 
   void StartBox(boxsim::BoxOptions options) {
     box = std::make_unique<boxsim::BoxSimulator>(std::move(options));
+    UseLine(box->SlavePath());
+  }
+  // COM1 stands for `path`; the port opens on it.
+  void UseLine(const std::string& path) {
     fs::remove(scratch.Links() / "com1");
-    scratch.Link("com1", box->SlavePath());
+    scratch.Link("com1", path);
     OpenPort();
   }
   void OpenPort() {
