@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   xvfb xauth xdotool
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,0 +1,47 @@
+// State of the download task that lives as long as the program.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "download/protocol.h"
+
+// True while a download run is active. Whoever creates a task sets it before
+// the thread starts, so two tasks can never run at once; TaskDone clears it.
+extern std::atomic<bool> TaskRunning;
+
+// Every command word sent or received and every length field, followed by
+// room for one packet (payload and CRC).
+inline constexpr std::size_t kWordBufferSize = kWordSize + kMaxPacketLength;
+extern std::array<uint8_t, kWordBufferSize> WordBuffer;
+
+// The file being saved. It is written under a temporary name next to the
+// target and renamed over it only when complete, so an existing file never
+// suffers from a failed save.
+class TOutFile {
+ public:
+  TOutFile() = default;
+  TOutFile(const TOutFile&) = delete;
+  TOutFile& operator=(const TOutFile&) = delete;
+  ~TOutFile() { Close(); }
+
+  // Creates the temporary file for Target; false (errno set) on failure.
+  bool Create(const std::string& Target);
+  bool IsOpen() const { return fd_ >= 0; }
+  // Writes all Len bytes; false when fewer could be written.
+  bool Write(const void* Data, std::size_t Len);
+  // Flushes to disk, closes and renames over the target; false on failure,
+  // in which case the temporary is gone and the target untouched.
+  bool Commit();
+  // Closes without committing: the temporary is removed.
+  void Close();
+
+ private:
+  int fd_ = -1;
+  std::string target_;
+  std::string temp_;
+};
+
+extern TOutFile OutFile;
