@@ -175,15 +175,20 @@ std::optional<Box::Request> Box::AwaitRequest(Outcome& outcome) {
     stray.clear();
   };
 
+  // Without a greeting the junk is all the box sends, on the greeting's
+  // schedule: a line that is busy but never greets.
+  const bool speak = greet || junk;
+
   while (true) {
-    if (greet && (!greeted || repeat) && Clock::now() >= nextGreeting) {
+    if (speak && (!greeted || repeat) && Clock::now() >= nextGreeting) {
       flushStray();
-      if (!greeted && junk && !SendJunk(JunkBytes(junk->value))) {
+      const bool sendJunk = junk && (greet ? !greeted : !greeted || line_.Writable());
+      if (sendJunk && !SendJunk(JunkBytes(junk->value))) {
         outcome = Failed(line_.Closed() ? IoResult::kClosed : IoResult::kStopped);
         return std::nullopt;
       }
       // Repeats are skipped while nobody reads them, rather than piling up.
-      if (!greeted || line_.Writable()) {
+      if (greet && (!greeted || line_.Writable())) {
         ++greetings_;
         const auto& bytes = badGreeting ? kBadGreeting : kGreeting;
         if (!Send(EventKind::kGreeting, Bytes(bytes.begin(), bytes.end()),
@@ -196,7 +201,7 @@ std::optional<Box::Request> Box::AwaitRequest(Outcome& outcome) {
       nextGreeting += repeat ? Clock::duration(options_.greetingInterval) : Clock::duration::zero();
     }
 
-    const Clock::time_point deadline = greet && repeat ? nextGreeting : Clock::time_point::max();
+    const Clock::time_point deadline = speak && repeat ? nextGreeting : Clock::time_point::max();
     Bytes first;
     IoResult read = line_.Read(1, first, deadline);
     if (read == IoResult::kTimeout) continue;

@@ -23,7 +23,7 @@ constexpr std::array<Syntax, 15> kSyntax{{
     {FaultKind::kNoGreeting, "no-greeting", Args::kNone, false, 0,
      "sends no greeting, answers the request"},
     {FaultKind::kJunk, "junk", Args::kValue, false, 5,
-     "junk[=N]: N stray bytes before the greeting"},
+     "junk[=N]: N stray bytes before the greeting (or alone, with no-greeting)"},
     {FaultKind::kBadGreeting, "bad-greeting", Args::kNone, false, 0, "greets with 4B 47 58"},
     {FaultKind::kRefuseRequest, "refuse-request", Args::kNone, false, 0,
      "answers the request with another word than UP_ACCEPTED"},
