@@ -34,18 +34,18 @@ struct TSendState {
   intptr_t Result = 0;
 };
 
-// Queues Job for the user-interface thread; false when there is no
-// application to run it.
+// Queues Job for the mailbox's (user-interface) thread; false when there is
+// no application to run it.
 template <class F>
-bool PostToGui(F&& Job) {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (!app) return false;
-  return QMetaObject::invokeMethod(app, std::forward<F>(Job), Qt::QueuedConnection);
+bool PostTo(QObject* Mailbox, F&& Job) {
+  if (!QCoreApplication::instance()) return false;
+  return QMetaObject::invokeMethod(Mailbox, std::forward<F>(Job), Qt::QueuedConnection);
 }
 
 class TQtNotifyWindow : public TNotifyWindow {
  public:
-  explicit TQtNotifyWindow(TWindowProc Proc) : core_(std::make_shared<TWindowCore>()) {
+  TQtNotifyWindow(TWindowProc Proc, QObject* Mailbox)
+      : core_(std::make_shared<TWindowCore>()), mailbox_(Mailbox) {
     core_->Proc = std::move(Proc);
   }
   ~TQtNotifyWindow() override {
@@ -55,7 +55,7 @@ class TQtNotifyWindow : public TNotifyWindow {
   }
 
   void Post(uint32_t Msg, uintptr_t WParam, intptr_t LParam) override {
-    PostToGui([core = core_, Msg, WParam, LParam] { core->Call(Msg, WParam, LParam); });
+    PostTo(mailbox_, [core = core_, Msg, WParam, LParam] { core->Call(Msg, WParam, LParam); });
   }
 
   bool Send(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs,
@@ -66,7 +66,7 @@ class TQtNotifyWindow : public TNotifyWindow {
       return true;
     }
     auto S = std::make_shared<TSendState>();
-    const bool queued = PostToGui([S, core = core_, Msg, WParam, LParam] {
+    const bool queued = PostTo(mailbox_, [S, core = core_, Msg, WParam, LParam] {
       {
         std::lock_guard Lock(S->M);
         if (S->Abandoned) return;
@@ -90,6 +90,7 @@ class TQtNotifyWindow : public TNotifyWindow {
 
  private:
   std::shared_ptr<TWindowCore> core_;
+  QObject* mailbox_;
 };
 
 }  // namespace
@@ -99,19 +100,25 @@ bool OnGuiThread() {
   return app && QThread::currentThread() == app->thread();
 }
 
+TQtSerialPlatform::TQtSerialPlatform() : mailbox_(std::make_unique<QObject>()) {}
+
+TQtSerialPlatform::~TQtSerialPlatform() = default;
+
 std::unique_ptr<TNotifyWindow> TQtSerialPlatform::CreateNotifyWindow(TWindowProc Proc) {
   if (!OnGuiThread()) return fallback_.CreateNotifyWindow(std::move(Proc));
-  return std::make_unique<TQtNotifyWindow>(std::move(Proc));
+  return std::make_unique<TQtNotifyWindow>(std::move(Proc), mailbox_.get());
 }
 
 void TQtSerialPlatform::ProcessPendingEvents() {
   if (!OnGuiThread()) return fallback_.ProcessPendingEvents();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QCoreApplication::sendPostedEvents(mailbox_.get(), QEvent::MetaCall);
 }
 
 void TQtSerialPlatform::ShowBackgroundError(const std::string& Text) {
   const QString message = QString::fromStdString(Text);
-  if (!PostToGui([message] { OpenErrorBox(message); })) fallback_.ShowBackgroundError(Text);
+  if (!PostTo(mailbox_.get(), [message] { OpenErrorBox(message); })) {
+    fallback_.ShowBackgroundError(Text);
+  }
 }
 
 int TQtSerialPlatform::PromptForPort() {

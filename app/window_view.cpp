@@ -139,6 +139,7 @@ void TWindowView::OpenMessageBox(const std::shared_ptr<TPrompt>& Prompt, const Q
   QMessageBox* box = owned.get();
   box->setWindowModality(Qt::NonModal);
   connect(box, &QDialog::finished, this, [this, box, Prompt](int result) {
+    if (box_ == box) box_ = nullptr;
     Complete(Prompt, result == QMessageBox::Ok ? TMsgResult::mrOk : TMsgResult::mrCancel);
     box->deleteLater();
   });
