@@ -36,6 +36,8 @@ cleanup() {
 trap cleanup EXIT
 export XDG_CONFIG_HOME=$work/config
 export QT_QPA_PLATFORM=xcb
+# For sanitizer builds: what the X11 platform plugin's libraries keep.
+export LSAN_OPTIONS="suppressions=$(dirname "$(realpath "$0")")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 links=$XDG_CONFIG_HOME/zedazi/ports
 
 fail() {
