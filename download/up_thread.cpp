@@ -143,9 +143,13 @@ void UpThread::Abort() {
 }
 
 void UpThread::Sleep(std::chrono::milliseconds pause) {
-  // A stop cuts the pause short; it takes effect at the next stop point.
-  std::unique_lock lock(mutex_);
-  sleeper_.wait_for(lock, stop_.get_token(), pause, [] { return false; });
+  // A stop cuts the pause short and ends the run there, so nothing more
+  // reaches the box once a stop was asked for.
+  {
+    std::unique_lock lock(mutex_);
+    sleeper_.wait_for(lock, stop_.get_token(), pause, [] { return false; });
+  }
+  CheckStop();
 }
 
 TPortWait UpThread::WaitUntil(uint32_t count, Clock::time_point deadline) {

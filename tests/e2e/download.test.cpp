@@ -95,9 +95,7 @@ TEST_F(E2ETest, EmptyContentGivesTheHeaderAlone) {
 }
 
 TEST_F(E2ETest, ThePacketAfterAThousandIsNumberedAThousand) {
-  auto options = QuickBox(1001, 1);
-  options.replyDelay = 0ms;
-  StartBox(options);
+  StartBox(QuickBox(1001, 1));
   TTaskTimings timings = FastTimings();
   timings.BeforePacket = timings.BeforePacketOk = 0ms;
   Download(ContentType::ctChannels, timings);

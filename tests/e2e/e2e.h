@@ -154,6 +154,9 @@ inline boxsim::BoxOptions QuickBox(std::size_t contentSize = 1000, uint32_t payl
   options.baud = 0;
   options.payloadSize = payload;
   options.replyTimeout = 10s;
+  // The tool flushes its input right after its request has left: a box must
+  // not answer sooner, and a loaded machine can stall the tool a while.
+  options.replyDelay = 50ms;
   for (const ContentTypeInfo& info : ContentTypes()) {
     Bytes bytes(contentSize);
     for (std::size_t i = 0; i < contentSize; ++i) {
@@ -200,8 +203,12 @@ class E2ETest : public ::testing::Test {
 
   void StartBox(boxsim::BoxOptions options) {
     box = std::make_unique<boxsim::BoxSimulator>(std::move(options));
+    UseLine(box->SlavePath());
+  }
+  // COM1 stands for `path`; the port opens on it.
+  void UseLine(const std::string& path) {
     fs::remove(scratch.Links() / "com1");
-    scratch.Link("com1", box->SlavePath());
+    scratch.Link("com1", path);
     OpenPort();
   }
   void OpenPort() {

@@ -73,6 +73,11 @@ seeds = {
     + records(header(total=2)) + records(packet(b"abcdefgh"))
     + records(END_MARKER + b"\0\0\0\0"),
     "level1_timeout_then_request": pause() * 2 + records(UP_ACCEPTED) + records(b"nope"),
+    "junk_without_greeting": records(b"\x00\xff\x10") + pause() + records(b"\x20\x30") + pause() * 2,
+    "greeting_cut_after_4b": records(b"\x00K") + pause() * 3,
+    "length_field_cut": records(b"KGS") + records(UP_ACCEPTED) + records(HEADER_ACCEPTED)
+    + records(header(total=4)) + records(b"\0\0") + pause() + records(packet(b"abcd"))
+    + records(END_MARKER + b"\0\0\0\0"),
 }
 
 os.makedirs(os.path.join(HERE, "corpus"), exist_ok=True)

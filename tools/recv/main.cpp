@@ -57,7 +57,6 @@ class TSignalWatcher {
         int sig = 0;
         if (sigwait(&set, &sig) != 0) continue;
         if (sig == SIGUSR2) return;
-        interrupted_ = true;
         onStop();
       }
     });
@@ -66,7 +65,6 @@ class TSignalWatcher {
     pthread_kill(thread_.native_handle(), SIGUSR2);
     thread_.join();
   }
-  bool Interrupted() const { return interrupted_; }
 
   static sigset_t Signals() {
     sigset_t set;
@@ -79,7 +77,6 @@ class TSignalWatcher {
   }
 
  private:
-  std::atomic<bool> interrupted_{false};
   std::thread thread_;
 };
 
@@ -136,7 +133,8 @@ int Run(const TRecvOptions& options) {
   task.Join();
   port.SetOpen(false);
 
-  if (!view.SaveReached() || watcher.Interrupted()) return kFailed;
+  // A stop from the save dialog on lets the file be written: that counts.
+  if (!view.SaveReached()) return kFailed;
   if (view.FileError()) return kNotWritten;
   std::fprintf(stderr, "Wrote %s\n", view.SavedName().c_str());
   return kWritten;
