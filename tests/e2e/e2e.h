@@ -193,6 +193,10 @@ class E2ETest : public ::testing::Test {
     RequestHeader::Instance().Reset();
   }
   ~E2ETest() override {
+    {
+      std::lock_guard lock(liveMutex_);
+      live_ = nullptr;
+    }
     task.reset();
     ClosePort();
     box.reset();
@@ -235,6 +239,13 @@ class E2ETest : public ::testing::Test {
     ASSERT_FALSE(TaskRunning);
     TaskRunning = true;
     task = std::make_unique<UpThread>(*link, *view, timings);
+    std::lock_guard lock(liveMutex_);
+    live_ = task.get();
+  }
+  // A stop asked from another thread (the box's), as the window would.
+  void StopFromAnyThread() {
+    std::lock_guard lock(liveMutex_);
+    if (live_) live_->RequestStop();
   }
   void Go() { task->Start(); }
   // Waits for TaskDone; the run must end on its own.
@@ -270,6 +281,10 @@ class E2ETest : public ::testing::Test {
   std::unique_ptr<TComPortLink> link;
   std::unique_ptr<TRecordingView> view;
   std::unique_ptr<UpThread> task;
+
+ private:
+  std::mutex liveMutex_;
+  UpThread* live_ = nullptr;
 };
 
 // "Data packet  NNN  ........... OK" lines for packets first..last.

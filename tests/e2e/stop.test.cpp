@@ -25,7 +25,7 @@ TEST_P(StopTest, EndsAtOnceAndQuietly) {
   // A box left waiting gives up soon, so what it received is all there is.
   options.replyTimeout = 1s;
   options.sink = [&](const boxsim::Event& e) {
-    if (c.when == When::HeaderExchange && e.kind == EventKind::kRequestHeader) task->RequestStop();
+    if (c.when == When::HeaderExchange && e.kind == EventKind::kRequestHeader) StopFromAnyThread();
   };
   StartBox(options);
   StartTask();
@@ -79,7 +79,7 @@ TEST_F(E2ETest, StopDuringAPauseSendsNothingMore) {
   auto options = QuickBox();
   options.replyTimeout = 1s;
   options.sink = [&](const boxsim::Event& e) {
-    if (e.kind == EventKind::kRequestReply) task->RequestStop();
+    if (e.kind == EventKind::kRequestReply) StopFromAnyThread();
   };
   StartBox(options);
   TTaskTimings timings = FastTimings();
