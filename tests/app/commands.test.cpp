@@ -3,7 +3,6 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -119,25 +118,6 @@ TEST_F(CommandsTest, CancelledPortDialogShowsTheErrorBoxAndLeavesThePortClosed) 
   EXPECT_FALSE(Form().RivuComPort1.Open());
   Form().SpeedButton1->click();
   EXPECT_EQ(platform_.Prompts, 2);  // every Connect asks again
-}
-
-TEST_F(CommandsTest, AnEscapedExceptionReachesTheRealErrorBox) {
-  platform_.Answer = 0;
-  TForm1 plain;  // shows exceptions itself
-  QString title, text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QTimer::singleShot(0, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    ASSERT_NE(box, nullptr);
-    title = box->windowTitle();
-    text = box->text();
-    icon = box->icon();
-    box->accept();
-  });
-  plain.SpeedButton1->click();
-  EXPECT_EQ(title, "TAVO Zedazi V1.30");
-  EXPECT_EQ(text, "The ComNumber property of the TRivuComPort has not been set.");
-  EXPECT_EQ(icon, QMessageBox::Critical);
 }
 
 TEST_F(CommandsTest, ConnectedGlyphSwapsTheSameTwoPicturesEveryTime) {
