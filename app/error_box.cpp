@@ -1,8 +1,18 @@
 #include "app/error_box.h"
 
 #include <QMessageBox>
+#include <memory>
 
 #include "app/application.h"
+
+namespace {
+
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& message, QWidget* parent) {
+  return std::make_unique<QMessageBox>(QMessageBox::Critical, QString::fromUtf8(ApplicationTitle),
+                                       ErrorBoxText(message), QMessageBox::Ok, parent);
+}
+
+}  // namespace
 
 QString ErrorBoxText(const QString& message) {
   if (!message.isEmpty() && message.back() > QChar(u'.')) return message + u'.';
@@ -10,7 +20,13 @@ QString ErrorBoxText(const QString& message) {
 }
 
 void ShowErrorBox(const QString& message, QWidget* parent) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(ApplicationTitle), ErrorBoxText(message),
-                  QMessageBox::Ok, parent);
-  box.exec();
+  MakeErrorBox(message, parent)->exec();
+}
+
+void OpenErrorBox(const QString& message) {
+  auto box = MakeErrorBox(message, nullptr);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::ApplicationModal);
+  box->show();
+  box.release();  // deletes itself when closed
 }

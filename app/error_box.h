@@ -11,3 +11,7 @@ QString ErrorBoxText(const QString& message);
 
 // Stop icon, OK button, titled with the application title; returns when closed.
 void ShowErrorBox(const QString& message, QWidget* parent = nullptr);
+
+// The same box, application-modal, but returns at once: for failures that
+// arrive from background threads while the event loop runs.
+void OpenErrorBox(const QString& message);

@@ -18,6 +18,7 @@
 #include "app/speed_button.h"
 #include "app/title_bar.h"
 #include "app/url_label.h"
+#include "app/window_view.h"
 
 namespace {
 
@@ -43,7 +44,10 @@ QPoint FirstPosition(QSize size) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      link_(RivuComPort1),
+      view_(std::make_unique<TWindowView>(*this, [this] { task_.reset(); })) {
   const QString title = QString::fromUtf8(ApplicationTitle);
   setWindowTitle(title);
   setWindowIcon(QIcon(QPixmap::fromImage(GlyphImage(TBitmap(ApplicationIcon).Image(), true))));
@@ -94,14 +98,20 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
   connect(SpeedButton2, &QAbstractButton::clicked, this,
           [this] { RunCommand(&TForm1::SpeedButton2Click, SpeedButton2); });
 
+  RivuComPort1.SetBaud(115200);
+  RivuComPort1.SetInSize(16384);
+  RivuComPort1.SetOutSize(16384);
+  RivuComPort1.SetRTS(false);
+  RivuComPort1.SetTraceName("RIVU.TRC");
+  RivuComPort1.SetTraceHex(false);
+  RivuComPort1.SetLogName("RIVU.LOG");
+
   move(FirstPosition(client));
 }
 
-TForm1::~TForm1() = default;
-
-void TForm1::SpeedButton1Click(QObject*) {}
-
-void TForm1::SpeedButton2Click(QObject*) {}
+TForm1::~TForm1() {
+  EndTask();
+}
 
 void TForm1::ShowException(const QString& message) {
   ShowErrorBox(message, this);

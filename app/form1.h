@@ -1,13 +1,18 @@
 // The main window: the content-type radio buttons, the Connect/Disconnect and
 // Receive buttons, the log area, the progress bar, the banner and the link label,
-// framed by the skin with its own title bar. The window has no logic of its own
-// beyond its controls; the two commands are the click handlers.
+// framed by the skin with its own title bar, and the serial port. The two
+// commands are the click handlers; closing the window ends a running download
+// before the port goes.
 #pragma once
 
 #include <QWidget>
+#include <memory>
 
 #include "app/save_dialog.h"
 #include "app/theme.h"
+#include "download/com_port_link.h"
+#include "download/up_thread.h"
+#include "serial/com_port.h"
 
 class TSkinForm;
 class TSkinProgressBar;
@@ -17,6 +22,7 @@ class TSkinURLLabel;
 class TSkinImagePanel;
 class TSkinRadioGroup;
 class TSkinRadioButton;
+class TWindowView;
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -37,11 +43,17 @@ class TForm1 : public QWidget {
   TSkinMemo* Memo1;
   TSkinURLLabel* skinURLLabel1;
   TSkinImagePanel* skinImagePanel1;
+  TRivuComPort RivuComPort1;
   TSkinRadioGroup* skinRadioGroup1;
   TSkinRadioButton* TCN_RB;
   TSkinRadioButton* LOGO_RB;
   TSkinRadioButton* DAT_RB;
   TSkinRadioButton* NET_RB;
+
+  // For tests only: the pauses of the next downloads (programs use the defaults).
+  void UseTaskTimings(const TTaskTimings& Timings) { timings_ = Timings; }
+  // The download's view, through which tests reach its message boxes.
+  TWindowView& View() { return *view_; }
 
  protected:
   // Connect/Disconnect and Receive. An exception that escapes either is shown in
@@ -50,7 +62,20 @@ class TForm1 : public QWidget {
   virtual void SpeedButton2Click(QObject* Sender);
   // Shows an escaped exception's message; the error box by default.
   virtual void ShowException(const QString& message);
+  // Ends a running download before the window and its port go.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void RunCommand(void (TForm1::*command)(QObject*), QObject* sender);
+  void Disconnect();
+  void Connect();
+  // Stops a running task, cancels its dialogs, closes the port and waits for
+  // the task to end while the window goes on running its events.
+  void EndTask();
+
+  // Declared after the port, so that they go first.
+  TComPortLink link_;
+  TTaskTimings timings_;
+  std::unique_ptr<TWindowView> view_;
+  std::unique_ptr<UpThread> task_;  // the current task; gone once TaskDone has run
 };

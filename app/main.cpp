@@ -1,5 +1,6 @@
 // Start-up: the glyph streams already exist (static objects), then the
-// application, its title, the main window and the event loop.
+// application, its title, the serial component's platform, the main window and
+// the event loop.
 #include <QApplication>
 #include <QIcon>
 #include <cstdio>
@@ -11,10 +12,12 @@
 #include "app/error_box.h"
 #include "app/form1.h"
 #include "app/glyph_data.h"
+#include "app/qt_platform.h"
 #include "app/speed_button.h"
 
 int main(int argc, char** argv) {
   std::optional<QApplication> app;
+  TQtSerialPlatform platform;
   QString failure;
   try {
     app.emplace(argc, argv);
@@ -23,6 +26,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(title);
     QApplication::setWindowIcon(
         QIcon(QPixmap::fromImage(GlyphImage(TBitmap(ApplicationIcon).Image(), true))));
+    // Before the window: its port component takes the platform when created.
+    SetSerialPlatform(&platform);
     TForm1 Form1;
     Form1.show();
     return QApplication::exec();
@@ -31,6 +36,7 @@ int main(int argc, char** argv) {
   } catch (...) {
     // Not one of ours: nothing meaningful to show.
   }
+  SetSerialPlatform(nullptr);
   if (app) {
     ShowErrorBox(failure);
   } else {

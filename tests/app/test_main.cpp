@@ -10,5 +10,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Tests close windows without ending the application.
+  QApplication::setQuitOnLastWindowClosed(false);
   return RUN_ALL_TESTS();
 }
