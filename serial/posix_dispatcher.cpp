@@ -178,6 +178,11 @@ uint32_t TRivuPosixDispatcher::DeviceOutputQueued() {
   return Fd < 0 ? 0 : posixdev::OutputQueued(Fd);
 }
 
+void TRivuPosixDispatcher::AcknowledgeFlush() {
+  FlushAcks_ = FlushRequests_.load();
+  WakeWaiters();
+}
+
 void TRivuPosixDispatcher::SetComBreak(bool On) {
   std::lock_guard Lock(FdMutex_);
   const int Fd = ComHandle.load();
@@ -202,14 +207,18 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
       std::lock_guard Lock(FdMutex_);
       if (ComHandle.load() >= 0) Purged = posixdev::Purge(ComHandle.load(), false) ? 1 : 0;
     }
+    // Each flush waits for an acknowledgement that covers its own request, so
+    // two threads flushing at once cannot take each other's.
+    const uint64_t Ticket = ++FlushRequests_;
     OutFlushEvent.Set();
     posixdev::SignalWakeFd(FlushFd_);
-    // The acknowledgement comes on GeneralEvent; a write thread that ends
-    // meanwhile will never give it.
     using namespace std::chrono;
     const auto Deadline = steady_clock::now() + milliseconds(kFlushAckMs);
-    while (!GeneralEvent.Wait(20)) {
+    std::unique_lock Lock(WaitMutex);
+    while (FlushAcks_.load() < Ticket) {
+      // A write thread that ends meanwhile will never acknowledge.
       if (!WriteThread->Running() || KillThreads || steady_clock::now() >= Deadline) break;
+      WaitCv.wait_for(Lock, milliseconds(20));
     }
     return Purged;
   }

@@ -57,6 +57,8 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   friend class TStatusThread;
 
   bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
+  // The write thread has dropped everything flushed so far.
+  void AcknowledgeFlush();
   bool DataInBuffer();
 
   int KillFd_ = -1;   // readable for good once the threads must end
@@ -68,4 +70,6 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   std::atomic<int32_t> LastError_{0};
   std::atomic<uint32_t> PendingErrors_{0};
   std::atomic<uint32_t> StateWrites_{0};
+  std::atomic<uint64_t> FlushRequests_{0};
+  std::atomic<uint64_t> FlushAcks_{0};
 };

@@ -85,7 +85,7 @@ void TWriteThread::Execute() {
         Port.SetKillThreads();
       }
     } else if (Which == 1) {
-      Port.GeneralEvent.Set();  // acknowledges an output flush
+      Port.AcknowledgeFlush();
     }
   }
   SetReturnValue(Result);
@@ -125,7 +125,7 @@ int32_t TWriteThread::WriteSerial() {
       if (P == posixdev::TPoll::Woken) posixdev::DrainWakeFd(Port.FlushFd_);
       if (Port.OutFlushEvent.TryWait()) {
         // The flush dropped the rest of this block.
-        Port.GeneralEvent.Set();
+        Port.AcknowledgeFlush();
         return 0;
       }
     }
