@@ -226,6 +226,11 @@ class E2ETest : public ::testing::Test {
     port->SetOpen(true);
     link = std::make_unique<TComPortLink>(*port);
   }
+  // Closes the port as Disconnect does; the component and the task's link
+  // stay, since a task may still be inside a call on them.
+  void DisconnectPort() {
+    if (port) port->SetOpen(false);
+  }
   void ClosePort() {
     link.reset();
     if (port) port->SetOpen(false);

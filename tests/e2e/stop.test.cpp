@@ -42,7 +42,7 @@ TEST_P(StopTest, EndsAtOnceAndQuietly) {
   if (c.when == When::WaitingForBox) {
     ASSERT_TRUE(view->WaitLine(kStart));
     task->RequestStop();
-    ClosePort();  // as the window does right after asking
+    DisconnectPort();  // as the window does right after asking
   }
   Finish();
 
