@@ -2,37 +2,12 @@
 
 #include <QCoreApplication>
 #include <QThread>
-#include <condition_variable>
-#include <mutex>
 
 #include "app/error_box.h"
+#include "serial/queued_window.h"
 #include "serial/ui/com_select_form.h"
 
 namespace {
-
-// Outlives the window while messages for it are queued.
-struct TWindowCore {
-  std::mutex M;
-  TWindowProc Proc;
-  bool Alive = true;
-
-  intptr_t Call(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
-    TWindowProc P;
-    {
-      std::lock_guard Lock(M);
-      if (!Alive) return 0;
-      P = Proc;
-    }
-    return P(Msg, WParam, LParam);
-  }
-};
-
-struct TSendState {
-  std::mutex M;
-  std::condition_variable Cv;
-  bool Done = false, Abandoned = false;
-  intptr_t Result = 0;
-};
 
 // Queues Job for the mailbox's (user-interface) thread; false when there is
 // no application to run it.
@@ -42,54 +17,16 @@ bool PostTo(QObject* Mailbox, F&& Job) {
   return QMetaObject::invokeMethod(Mailbox, std::forward<F>(Job), Qt::QueuedConnection);
 }
 
-class TQtNotifyWindow : public TNotifyWindow {
+class TQtNotifyWindow : public TQueuedNotifyWindow {
  public:
   TQtNotifyWindow(TWindowProc Proc, QObject* Mailbox)
-      : core_(std::make_shared<TWindowCore>()), mailbox_(Mailbox) {
-    core_->Proc = std::move(Proc);
-  }
-  ~TQtNotifyWindow() override {
-    // Messages still queued find the window gone and do nothing.
-    std::lock_guard Lock(core_->M);
-    core_->Alive = false;
-  }
+      : TQueuedNotifyWindow(std::move(Proc)), mailbox_(Mailbox) {}
 
-  void Post(uint32_t Msg, uintptr_t WParam, intptr_t LParam) override {
-    PostTo(mailbox_, [core = core_, Msg, WParam, LParam] { core->Call(Msg, WParam, LParam); });
-  }
-
-  bool Send(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs,
-            intptr_t* Result) override {
-    if (OnGuiThread()) {
-      const intptr_t R = core_->Call(Msg, WParam, LParam);
-      if (Result) *Result = R;
-      return true;
-    }
-    auto S = std::make_shared<TSendState>();
-    const bool queued = PostTo(mailbox_, [S, core = core_, Msg, WParam, LParam] {
-      {
-        std::lock_guard Lock(S->M);
-        if (S->Abandoned) return;
-      }
-      const intptr_t R = core->Call(Msg, WParam, LParam);
-      std::lock_guard Lock(S->M);
-      S->Result = R;
-      S->Done = true;
-      S->Cv.notify_all();
-    });
-    if (!queued) return false;
-    std::unique_lock Lock(S->M);
-    if (!S->Cv.wait_for(Lock, std::chrono::milliseconds(TimeoutMs), [&S] { return S->Done; })) {
-      // Too late: the message must not run after the sender gave up on it.
-      S->Abandoned = true;
-      return false;
-    }
-    if (Result) *Result = S->Result;
-    return true;
-  }
+ protected:
+  bool Queue(std::function<void()> Job) override { return PostTo(mailbox_, std::move(Job)); }
+  bool OnOwnerThread() const override { return OnGuiThread(); }
 
  private:
-  std::shared_ptr<TWindowCore> core_;
   QObject* mailbox_;
 };
 

@@ -1,0 +1,75 @@
+#include "serial/queued_window.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+// Outlives the window while messages for it are queued.
+struct TQueuedNotifyWindow::TCore {
+  std::mutex M;
+  TWindowProc Proc;
+  bool Alive = true;
+
+  intptr_t Call(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
+    TWindowProc P;
+    {
+      std::lock_guard Lock(M);
+      if (!Alive) return 0;
+      P = Proc;
+    }
+    return P(Msg, WParam, LParam);
+  }
+};
+
+namespace {
+
+struct TSendState {
+  std::mutex M;
+  std::condition_variable Cv;
+  bool Done = false, Abandoned = false;
+  intptr_t Result = 0;
+};
+
+}  // namespace
+
+TQueuedNotifyWindow::TQueuedNotifyWindow(TWindowProc Proc) : core_(std::make_shared<TCore>()) {
+  core_->Proc = std::move(Proc);
+}
+
+TQueuedNotifyWindow::~TQueuedNotifyWindow() {
+  std::lock_guard Lock(core_->M);
+  core_->Alive = false;
+}
+
+void TQueuedNotifyWindow::Post(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
+  Queue([core = core_, Msg, WParam, LParam] { core->Call(Msg, WParam, LParam); });
+}
+
+bool TQueuedNotifyWindow::Send(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs,
+                               intptr_t* Result) {
+  if (OnOwnerThread()) {
+    const intptr_t R = core_->Call(Msg, WParam, LParam);
+    if (Result) *Result = R;
+    return true;
+  }
+  auto S = std::make_shared<TSendState>();
+  const bool Queued = Queue([S, core = core_, Msg, WParam, LParam] {
+    {
+      std::lock_guard Lock(S->M);
+      if (S->Abandoned) return;
+    }
+    const intptr_t R = core->Call(Msg, WParam, LParam);
+    std::lock_guard Lock(S->M);
+    S->Result = R;
+    S->Done = true;
+    S->Cv.notify_all();
+  });
+  if (!Queued) return false;
+  std::unique_lock Lock(S->M);
+  if (!S->Cv.wait_for(Lock, std::chrono::milliseconds(TimeoutMs), [&S] { return S->Done; })) {
+    S->Abandoned = true;
+    return false;
+  }
+  if (Result) *Result = S->Result;
+  return true;
+}
