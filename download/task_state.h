@@ -1,9 +1,12 @@
 // State of the download task that lives as long as the program.
 #pragma once
 
+#include <sys/types.h>
+
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "download/protocol.h"
@@ -19,7 +22,9 @@ extern std::array<uint8_t, kWordBufferSize> WordBuffer;
 
 // The file being saved. It is written under a temporary name next to the
 // target and renamed over it only when complete, so an existing file never
-// suffers from a failed save.
+// suffers from a failed save. A symbolic link as the name stands for the file
+// it leads to: that file is replaced and the link stays. A replaced file keeps
+// its permission bits and, where allowed, its owner.
 class TOutFile {
  public:
   TOutFile() = default;
@@ -27,7 +32,9 @@ class TOutFile {
   TOutFile& operator=(const TOutFile&) = delete;
   ~TOutFile() { Close(); }
 
-  // Creates the temporary file for Target; false (errno set) on failure.
+  // Creates the temporary file for Target; false (errno set) on failure,
+  // which includes a Target that is a folder or a file this user may not
+  // write. Nothing on disk changes when it fails.
   bool Create(const std::string& Target);
   bool IsOpen() const { return fd_ >= 0; }
   // Writes all Len bytes; false when fewer could be written.
@@ -39,9 +46,17 @@ class TOutFile {
   void Close();
 
  private:
+  // What the replaced file had, to be given to the new one.
+  struct TKept {
+    mode_t Mode;
+    uid_t Owner;
+    gid_t Group;
+  };
+
   int fd_ = -1;
-  std::string target_;
+  std::string target_;  // the file itself, links followed
   std::string temp_;
+  std::optional<TKept> kept_;  // nothing for a new file
 };
 
 extern TOutFile OutFile;
