@@ -17,9 +17,6 @@ class TComPortLink : public TDownloadPort {
   uint32_t InBuffUsed() override { return port_.InBuffUsed(); }
   TPortWait WaitForData(uint32_t Count, std::chrono::steady_clock::time_point Deadline,
                         std::stop_token Stop) override;
-  bool WaitOutputDrained(std::chrono::milliseconds Timeout) override {
-    return port_.WaitOutputDrained(Timeout);
-  }
 
  private:
   TRivuCustomComPort& port_;

@@ -1,5 +1,5 @@
 // What the download task needs of the serial port: the com port's polling
-// reads and block writes, plus two waits that sleep instead of polling.
+// reads and block writes, plus a wait that sleeps instead of polling.
 #pragma once
 
 #include <chrono>
@@ -26,7 +26,4 @@ class TDownloadPort {
   // requested, Deadline passes, or the port closed or failed.
   virtual TPortWait WaitForData(uint32_t Count, std::chrono::steady_clock::time_point Deadline,
                                 std::stop_token Stop) = 0;
-  // Sleeps until every queued byte has left the port (output buffer and the
-  // driver's transmit queue), at most Timeout; false when it timed out.
-  virtual bool WaitOutputDrained(std::chrono::milliseconds Timeout) = 0;
 };

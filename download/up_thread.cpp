@@ -223,29 +223,46 @@ bool UpThread::FindGreeting() {
 }
 
 HeaderBlock UpThread::SendRequest() {
+  // This flush drops what the box sent before it could see the request (the
+  // rest of its greeting, repeats, junk). Once the word is on its way nothing
+  // may be flushed: a quick box's reply may already be in.
   FlushBoth();
-  uint32_t word = UP_REQUEST;
   const std::optional<ContentType> type = view_.CheckedContentType();
   HeaderBlock request;
   if (type) {
     const ContentTypeInfo& info = Describe(*type);
-    word = (word & 0xFFFFFF00u) | info.typeByte;
     view_.SetSaveFilter(info.saveFilter, info.defaultExtension);
     request = RequestHeader::Instance().Apply(type);
   } else {
     request = RequestHeader::Instance().Bytes();
   }
-  PutWord(word);
+  PutWord(UpRequestWord(type));
   Log("Initializing Download task...");
-  // The flush below must not discard the request word still on its way out.
-  port_.WaitOutputDrained(timings_.OutputDrainLimit);
-  FlushBoth();
+  SkipGreetingRepeats();
   Wait();
   if (TakeBlock(WordBuffer.data(), kWordSize) == Block::Broken ||
       UnpackWord(WordBuffer.data()) != UP_ACCEPTED) {
     Refuse("Bad STB response! Aborting...", "Bad STB response! Aborting ...");
   }
   return request;
+}
+
+void UpThread::SkipGreetingRepeats() {
+  // Greetings already on their way when the request left arrive before the
+  // reply: whole ones, and first the tail of one the flush cut. Only those
+  // are taken; anything else is left for the reply.
+  for (bool first = true;; first = false) {
+    Wait();
+    uint8_t next[kGreeting.size()];
+    port_.PeekBlock(next, 1);
+    const auto at = std::find(kGreeting.begin(), kGreeting.end(), next[0]);
+    if (at == kGreeting.end() || (at != kGreeting.begin() && !first)) return;
+    const auto count = static_cast<uint32_t>(kGreeting.end() - at);
+    if (WaitWhole(count) == Block::Broken) return;
+    port_.PeekBlock(next, static_cast<uint16_t>(count));
+    if (!std::equal(at, kGreeting.end(), next)) return;
+    port_.GetBlock(next, static_cast<uint16_t>(count));
+  }
 }
 
 void UpThread::ExchangeHeaders(const HeaderBlock& request, ResponseHeader& header) {
@@ -275,6 +292,14 @@ void UpThread::PutWord(uint32_t word) {
   port_.PutBlock(WordBuffer.data(), kWordSize);
 }
 
+void UpThread::PutWords(uint32_t first, uint32_t second) {
+  uint8_t words[2 * kWordSize];
+  PackWord(words, first);
+  PackWord(words + kWordSize, second);
+  PackWord(WordBuffer.data(), second);
+  port_.PutBlock(words, sizeof words);
+}
+
 void UpThread::ReceivePackets(std::vector<uint8_t>& content) {
   int32_t packetNumber = 0;
   for (;;) {
@@ -287,10 +312,15 @@ void UpThread::ReceivePackets(std::vector<uint8_t>& content) {
         break;
       }
       FlushBoth();
-      PutWord(PACKET_REPEAT);
+      if (++failures < 3) {
+        PutWord(PACKET_REPEAT);
+        Log(PacketLine(packetNumber, false));
+        continue;
+      }
+      // The abort leaves with the repeat, before a quick box starts sending
+      // the packet again; the log line must not hold it back.
+      PutWords(PACKET_REPEAT, TRANSFER_ABORT);
       Log(PacketLine(packetNumber, false));
-      if (++failures < 3) continue;
-      PutWord(TRANSFER_ABORT);
       Log("Too many error!!! Aborting...");
       break;
     }

@@ -30,8 +30,6 @@ struct TTaskTimings {
   std::chrono::milliseconds BlockSilence{1000};
   // A bad length field: what follows is drained until the line is this quiet.
   std::chrono::milliseconds DrainQuiet{200};
-  // The request word must have left the port before the flush after it.
-  std::chrono::milliseconds OutputDrainLimit{1000};
 };
 
 // "%s %03d %s" of "Data packet ", the number and the ending.
@@ -73,6 +71,8 @@ class UpThread {
   Block WaitWhole(uint32_t count);
   Block TakeBlock(uint8_t* dest, uint32_t count);
   void PutWord(uint32_t word);
+  void PutWords(uint32_t first, uint32_t second);
+  void SkipGreetingRepeats();
   void DrainLine();
   bool WaitForBox();
   bool FindGreeting();

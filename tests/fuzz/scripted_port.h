@@ -54,7 +54,6 @@ class TScriptedPort : public TDownloadPort {
       pos_ += take;
     }
   }
-  bool WaitOutputDrained(std::chrono::milliseconds) override { return true; }
 
   std::vector<uint8_t> Sent() {
     std::lock_guard lock(mutex_);
