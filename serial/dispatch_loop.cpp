@@ -9,7 +9,21 @@
 #include "serial/dispatcher_thread.h"
 
 namespace {
+// Timer and status triggers, and triggers with someone to tell, are looked
+// at on a 50 ms beat; with none of them the thread only waits for news.
 constexpr int kQueueWaitMs = 50;
+constexpr int kIdleQueueWaitMs = 500;
+}  // namespace
+
+int TRivuBaseDispatcher::QueueWaitMs() {
+  std::lock_guard DLock(DispLock);
+  const bool Beat = !TimerTriggers.empty() || !StatusTriggers.empty() || HasListenersLocked();
+  return Beat ? kQueueWaitMs : kIdleQueueWaitMs;
+}
+
+bool TRivuBaseDispatcher::HasListenersLocked() const {
+  // The component's own window alone is skipped while its port handler is off.
+  return !EventHandlers.empty() || !ProcHandlers.empty() || WndHandlers.size() > 1 || PortHandlerOn;
 }
 
 int32_t TRivuBaseDispatcher::RunDispatcherThread() {
@@ -21,11 +35,12 @@ int32_t TRivuBaseDispatcher::RunDispatcherThread() {
       Stalled = DispFull && RoomWanted;
     }
     // With the ring full, queued bytes cannot move: sleep until a reader
-    // makes room (or something new arrives) instead of spinning on them.
+    // makes room (or a status change arrives) instead of spinning on them.
+    const int WaitMs = QueueWaitMs();
     if (Stalled) {
-      Queue.WaitForEvent(kQueueWaitMs);
+      Queue.WaitForWake(WaitMs);
     } else {
-      Queue.WaitForBuffer(kQueueWaitMs);
+      Queue.WaitForBuffer(WaitMs);
     }
     if (KillThreads) break;
     OnePass();
@@ -40,15 +55,9 @@ int32_t TRivuBaseDispatcher::RunDispatcherThread() {
 }
 
 void TRivuBaseDispatcher::OnePass() {
-  CurEvent = 0;
-  if (TIOBuffer* Item = Queue.Peek()) {
-    if (auto* Status = dynamic_cast<TStatusBuffer*>(Item)) {
-      CurEvent = Status->Status;
-      Queue.Pop();
-    } else {
-      Queue.Release(Item);
-    }
-  }
+  // Taken in one step: a flush must never find a data chunk marked in use
+  // just because this pass was looking at it.
+  CurEvent = Queue.TakeStatus();
   if (CurEvent & (evRing | evRing2)) RingSeen = true;
 
   auto CheckStatus = [this] {
@@ -106,6 +115,15 @@ void TRivuBaseDispatcher::TimerStatusPass() {
     if ((!S && !T) || DonePending) break;
   }
   if (StatusHit) ClearStatusHits();
+}
+
+bool TRivuBaseDispatcher::ReaderMayMoveBytes() {
+  if (Notifying) return false;
+  std::lock_guard DLock(DispLock);
+  // With nobody to deliver to, a notification changes nothing that can be
+  // seen; the dispatcher thread still runs its trigger passes on its beat.
+  return !HasListenersLocked() ||
+         (DataTriggers.empty() && StatusTriggers.empty() && AvailTriggerLen == 0);
 }
 
 // The bytes just stored behind DispHead, as one log entry (input lock held).

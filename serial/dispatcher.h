@@ -273,6 +273,14 @@ class TRivuBaseDispatcher {
   int32_t ComHandleNow() const { return ComHandle.load(); }
   // Received bytes still waiting in the I/O queue.
   int64_t QueuedBytes() { return Queue.DataBytes(); }
+  // True when nothing needs the dispatcher thread to look at each received
+  // byte at once (no handler, or no receive or status trigger and no avail
+  // threshold; no delivery in progress): the reader may then move its bytes
+  // into the dispatch buffer itself, one thread hop less for every chunk.
+  bool ReaderMayMoveBytes();
+  // The reader's move of what it queued; the dispatcher thread still moves
+  // what the full buffer could not take.
+  void MoveReceivedBytes() { ExtractData(); }
 
   // The dispatcher thread's loop (run by TDispThread) and its end step.
   int32_t RunDispatcherThread();
@@ -292,6 +300,8 @@ class TRivuBaseDispatcher {
   void WakeWaiters();
 
   // Dispatcher thread internals.
+  int QueueWaitMs();
+  bool HasListenersLocked() const;  // dispatcher lock held
   bool ExtractData();
   void LogReceived(uint32_t Count);
   void OnePass();

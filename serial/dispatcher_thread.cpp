@@ -1,6 +1,7 @@
 #include "serial/dispatcher_thread.h"
 
 #include "serial/dispatcher.h"
+#include "serial/thread_name.h"
 
 TRivuDispatcherThread::~TRivuDispatcherThread() {
   if (Thread_.joinable()) {
@@ -22,6 +23,7 @@ void TRivuDispatcherThread::Join() {
 }
 
 void TRivuDispatcherThread::Run() {
+  NameThisThread(Name());
   try {
     Execute();
   } catch (...) {

@@ -26,6 +26,8 @@ class TRivuDispatcherThread {
   void Join();
   int32_t ReturnValue() const { return ReturnValue_.load(); }
   virtual bool IsDispatcherThread() const { return false; }
+  // Shown by debuggers and `top -H`, so a user can tell who spends.
+  virtual const char* Name() const = 0;
 
  protected:
   // The body; the end steps (ThreadGone) belong to Finish, which runs also
@@ -52,6 +54,7 @@ class TDispThread : public TRivuDispatcherThread {
  public:
   using TRivuDispatcherThread::TRivuDispatcherThread;
   bool IsDispatcherThread() const override { return true; }
+  const char* Name() const override { return "ComDisp"; }
 
  protected:
   void Execute() override;

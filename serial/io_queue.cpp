@@ -1,5 +1,8 @@
 #include "serial/io_queue.h"
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -21,13 +24,46 @@ TDataBuffer::TDataBuffer(int32_t Size) : TIOBuffer(Size) {
   std::memset(Data.get(), 0, size_t(Size));
 }
 
-void TIOQueue::Push(std::unique_ptr<TIOBuffer> Item) {
+void TIOQueue::Push(std::unique_ptr<TIOBuffer> Item, bool WakeReader) {
+  bool Notify;
   {
     std::lock_guard Lock(Lock_);
     Total_ += Item->Size;
+    if (dynamic_cast<const TStatusBuffer*>(Item.get())) Woken_ = true;
     Items_.push_back(std::move(Item));
+    Notify = Waiting_ > 0 && (WakeReader || Woken_);
   }
-  Event.Set();
+  // Outside the lock, so the woken reader does not block on it at once.
+  if (Notify) Cv_.notify_all();
+}
+
+void TIOQueue::Wake() {
+  {
+    std::lock_guard Lock(Lock_);
+    Woken_ = true;
+  }
+  Cv_.notify_all();
+}
+
+template <class Ready>
+void TIOQueue::WaitLocked(std::unique_lock<std::mutex>& Lock, int TimeoutMs, Ready R) {
+  if (TimeoutMs > 0 && !R()) {
+    ++Waiting_;
+    Cv_.wait_for(Lock, std::chrono::milliseconds(TimeoutMs), R);
+    --Waiting_;
+  }
+  Woken_ = false;
+}
+
+bool TIOQueue::WaitForBuffer(int TimeoutMs) {
+  std::unique_lock Lock(Lock_);
+  WaitLocked(Lock, TimeoutMs, [this] { return !Items_.empty() || Woken_; });
+  return !Items_.empty();
+}
+
+void TIOQueue::WaitForWake(int TimeoutMs) {
+  std::unique_lock Lock(Lock_);
+  WaitLocked(Lock, TimeoutMs, [this] { return Woken_; });
 }
 
 TIOBuffer* TIOQueue::Peek() {
@@ -51,6 +87,17 @@ std::unique_ptr<TIOBuffer> TIOQueue::Pop() {
   return Item;
 }
 
+uint32_t TIOQueue::TakeStatus() {
+  std::lock_guard Lock(Lock_);
+  if (Items_.empty() || Items_.front()->InUse) return 0;
+  const auto* Status = dynamic_cast<const TStatusBuffer*>(Items_.front().get());
+  if (!Status) return 0;
+  const uint32_t Mask = Status->Status;
+  Total_ -= Items_.front()->Size;
+  Items_.pop_front();
+  return Mask;
+}
+
 void TIOQueue::Clear() {
   std::lock_guard Lock(Lock_);
   std::deque<std::unique_ptr<TIOBuffer>> Kept;
@@ -64,17 +111,22 @@ void TIOQueue::Clear() {
   Items_.swap(Kept);
 }
 
-bool TIOQueue::WaitForBuffer(int TimeoutMs) {
-  if (!Empty()) return true;
-  Event.Wait(TimeoutMs);
-  return !Empty();
-}
-
 int32_t TIOQueue::FirstDataAvailable() {
   std::lock_guard Lock(Lock_);
   if (Items_.empty() || Items_.front()->InUse) return 0;
   auto* Data = dynamic_cast<TDataBuffer*>(Items_.front().get());
   return Data ? Data->Used - Data->Read : 0;
+}
+
+int32_t TIOQueue::LeadingDataBytes() {
+  std::lock_guard Lock(Lock_);
+  int64_t Sum = 0;
+  for (const auto& Item : Items_) {
+    const auto* Data = dynamic_cast<const TDataBuffer*>(Item.get());
+    if (!Data || Data->InUse) break;
+    Sum += Data->Used - Data->Read;
+  }
+  return int32_t(std::min<int64_t>(Sum, INT32_MAX));
 }
 
 bool TIOQueue::Empty() {

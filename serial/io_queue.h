@@ -2,12 +2,11 @@
 // dispatcher thread: a locked first-in first-out list of items.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
-
-#include "serial/event.h"
 
 class TIOBuffer {
  public:
@@ -33,35 +32,51 @@ class TStatusBuffer : public TIOBuffer {
   const uint32_t Status;  // device event mask
 };
 
+// The queue wakes its reader (the dispatcher thread) with its own lock and
+// condition: a push wakes a reader waiting for items, never one that waits
+// for room in the dispatch buffer, and nothing stays signalled once the
+// reader has seen the items, so the reader never runs a pass without news.
 class TIOQueue {
  public:
   TIOQueue() = default;
   TIOQueue(const TIOQueue&) = delete;
   TIOQueue& operator=(const TIOQueue&) = delete;
 
-  void Push(std::unique_ptr<TIOBuffer> Item);
+  // WakeReader false: the pusher moves the bytes on itself.
+  void Push(std::unique_ptr<TIOBuffer> Item, bool WakeReader = true);
   // The first item, marked in use; nullptr when empty or already in use.
   TIOBuffer* Peek();
   // Clears the in-use mark of an item obtained from Peek.
   void Release(TIOBuffer* Item);
   std::unique_ptr<TIOBuffer> Pop();
+  // Pops the first item when it is a status item no reader holds; 0 when not.
+  uint32_t TakeStatus();
   // Releases every item not in use.
   void Clear();
-  // Returns at once when the queue holds an item, else waits for its event.
+  // Returns at once when the queue holds an item, else waits for a push or a
+  // Wake; true when it holds one.
   bool WaitForBuffer(int TimeoutMs);
-  // Waits for the event only (a push, or a wake-up asked for by Wake).
-  void WaitForEvent(int TimeoutMs) { Event.Wait(TimeoutMs); }
-  void Wake() { Event.Set(); }
+  // Waits for a Wake or a status item only: data pushed meanwhile cannot move
+  // while the dispatch buffer is full.
+  void WaitForWake(int TimeoutMs);
+  void Wake();
   // Unread bytes of the first item when it is a data item no reader holds.
   int32_t FirstDataAvailable();
+  // Unread bytes of the data items before the first status item.
+  int32_t LeadingDataBytes();
   bool Empty();
   // Unread bytes of all data items.
   int64_t DataBytes();
   int64_t TotalSize();
 
  private:
+  template <class Ready>
+  void WaitLocked(std::unique_lock<std::mutex>& Lock, int TimeoutMs, Ready R);
+
   std::mutex Lock_;
+  std::condition_variable Cv_;
   std::deque<std::unique_ptr<TIOBuffer>> Items_;
   int64_t Total_ = 0;
-  TRivuEvent Event{TRivuEvent::TKind::AutoReset};
+  bool Woken_ = false;  // Wake or a status item since the reader last looked
+  int Waiting_ = 0;     // readers inside a wait
 };

@@ -127,6 +127,7 @@ int32_t TRivuBaseDispatcher::RegisterWndTriggerHandler(TNotifyWindow* Window) {
   std::lock_guard Lock(DispLock);
   WndHandlers.push_back({Window});
   HandlersNeeded = true;
+  Queue.Wake();  // the dispatcher thread's beat may change
   return 0;
 }
 
@@ -134,6 +135,7 @@ int32_t TRivuBaseDispatcher::RegisterProcTriggerHandler(TTriggerProc Proc) {
   std::lock_guard Lock(DispLock);
   ProcHandlers.push_back({Proc});
   HandlersNeeded = true;
+  Queue.Wake();
   return 0;
 }
 
@@ -141,6 +143,7 @@ int32_t TRivuBaseDispatcher::RegisterEventTriggerHandler(const void* Key, TTrigg
   std::lock_guard Lock(DispLock);
   EventHandlers.push_back({Key, std::move(Event), nullptr});
   HandlersNeeded = true;
+  Queue.Wake();
   return 0;
 }
 
@@ -152,6 +155,7 @@ int32_t TRivuBaseDispatcher::RegisterSyncEventTriggerHandler(const void* Key, TT
   std::lock_guard Lock(DispLock);
   EventHandlers.push_back({Key, std::move(Event), std::move(Window)});
   HandlersNeeded = true;
+  Queue.Wake();
   return 0;
 }
 
@@ -212,6 +216,7 @@ void TRivuBaseDispatcher::UpdateHandlerFlags(THandlerFlagKind Kind) {
     case fuEnablePort:
       PortHandlerOn = true;
       HandlersNeeded = true;
+      Queue.Wake();  // the dispatcher thread's beat may change
       break;
     case fuDisablePort:
       PortHandlerOn = false;

@@ -30,6 +30,7 @@ TRivuPosixDispatcher::~TRivuPosixDispatcher() {
 void TRivuPosixDispatcher::SetKillThreads() {
   TRivuBaseDispatcher::SetKillThreads();
   posixdev::SignalWakeFd(KillFd_);
+  OutputEvent.Set();  // the write thread sleeps on its events, not on the descriptor
 }
 
 // --- Opening and closing ---
@@ -223,6 +224,7 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
     return Purged;
   }
   int32_t Result = 0;
+  std::lock_guard ReadLock(ReadMutex_);
   {
     std::lock_guard Lock(FdMutex_);
     if (ComHandle.load() >= 0) Result = posixdev::Purge(ComHandle.load(), true) ? 1 : 0;

@@ -33,7 +33,7 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   void StartDispatcher() override;
   void StopDispatcher() override;
   int32_t OutBufUsed() override;
-  int32_t InQueueUsed() override { return Queue.FirstDataAvailable(); }
+  int32_t InQueueUsed() override { return Queue.LeadingDataBytes(); }
   int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize) override;
   int32_t CloseCom() override;
   int32_t ProcessCommunications() override;
@@ -65,6 +65,9 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   int FlushFd_ = -1;  // wakes the write thread out of a stalled write
   // Serialises one-shot device calls of any thread with the close.
   std::mutex FdMutex_;
+  // Held by the read thread from a read until its bytes are queued, so an
+  // input flush never lets bytes read before it reach the buffer after it.
+  std::mutex ReadMutex_;
   TDcb Shadow_;
   std::atomic<bool> ModemLinesOk_{false};
   std::atomic<int32_t> LastError_{0};

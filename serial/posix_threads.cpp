@@ -11,9 +11,14 @@ namespace {
 // One read takes what the driver holds, up to its usual buffer size; the
 // chunk queued is sized to the bytes read.
 constexpr size_t kReadSize = 4096;
-constexpr int kReadWaitMs = 50;
+// Stops, flushes and new output wake the threads at once; their slices only
+// bound how long one could go unseen, except the status thread's, which is
+// how often modem lines and error counters are compared.
+constexpr int kReadWaitMs = 1000;
+constexpr int kWriteWaitMs = 1000;
+constexpr int kLinesSliceMs = 100;
+constexpr int kHangUpWaitMs = 1000;
 constexpr int kSliceMs = 100;
-// A driver that keeps saying "readable" but gives no bytes has gone away.
 constexpr int kEmptyWakesForHangUp = 8;
 }  // namespace
 
@@ -31,7 +36,8 @@ void TReadThread::Execute() {
   int EmptyWakes = 0;
   const int Fd = Port.ComHandleNow();
   while (!Stopping()) {
-    // Received bytes wake the thread at once; it looks anyway every 50 ms.
+    // Received bytes wake the thread at once; the slice only bounds how long
+    // a stop could go unseen should the wake descriptor fail.
     const posixdev::TPoll P =
         posixdev::Wait(Fd, posixdev::TWaitFor::Input, Port.KillFd_, kReadWaitMs);
     if (Stopping()) break;
@@ -40,33 +46,39 @@ void TReadThread::Execute() {
       Port.SetKillThreads();
       break;
     }
+    if (P != posixdev::TPoll::Ready) continue;  // nothing to read: no read
     int32_t Total = 0;
     int32_t N = 0;
-    // Drain the driver completely (a stream that never pauses still lets a
-    // close through); each read becomes one chunk of its size.
-    while (!Stopping() && (N = posixdev::Read(Fd, Scratch.data(), Scratch.size())) > 0) {
+    const bool MoveHere = Port.ReaderMayMoveBytes();
+    // One read takes what the driver holds; only a full one can have left
+    // more behind. Each read becomes one chunk of its size.
+    do {
+      std::lock_guard Lock(Port.ReadMutex_);
+      N = posixdev::Read(Fd, Scratch.data(), Scratch.size());
+      if (N <= 0) break;
       Total += N;
       try {
         auto Chunk = std::make_unique<TDataBuffer>(N);
         std::memcpy(Chunk->Data.get(), Scratch.data(), size_t(N));
         Chunk->Used = N;
-        Port.Queue.Push(std::move(Chunk));
+        Port.Queue.Push(std::move(Chunk), !MoveHere);
       } catch (const std::bad_alloc&) {
         Result = ecNoMem;
         Port.SetKillThreads();
         break;
       }
-    }
+    } while (size_t(N) == Scratch.size() && !Stopping());
+    // Outside the read lock: a flush takes the input lock before it.
+    if (MoveHere && Total > 0) Port.MoveReceivedBytes();
     if (N < 0) {
       if (N != posixdev::ioInvalidHandle) Result = ecDeviceRead;
       Port.SetKillThreads();
     }
-    if (P == posixdev::TPoll::Ready) {
-      EmptyWakes = Total == 0 ? EmptyWakes + 1 : 0;
-      if (EmptyWakes >= kEmptyWakesForHangUp) {
-        Result = ecDeviceRead;
-        Port.SetKillThreads();
-      }
+    // A driver that keeps saying "readable" but gives no bytes has gone away.
+    EmptyWakes = Total == 0 ? EmptyWakes + 1 : 0;
+    if (EmptyWakes >= kEmptyWakesForHangUp) {
+      Result = ecDeviceRead;
+      Port.SetKillThreads();
     }
   }
   SetReturnValue(Result);
@@ -76,7 +88,7 @@ void TWriteThread::Execute() {
   Port.ThreadStart();
   int32_t Result = 0;
   while (!Stopping()) {
-    const int Which = TRivuEvent::WaitAny({&Port.OutputEvent, &Port.OutFlushEvent}, kSliceMs);
+    const int Which = TRivuEvent::WaitAny({&Port.OutputEvent, &Port.OutFlushEvent}, kWriteWaitMs);
     if (Which == 0) {
       if (Port.GetKillThreads()) break;
       const int32_t R = WriteSerial();
@@ -141,9 +153,11 @@ void TStatusThread::Execute() {
   uint8_t OldLines = Lines ? posixdev::ModemLines(Fd) : 0;
   posixdev::TCounters OldCounts;
   const bool Counts = Lines && posixdev::GetCounters(Fd, OldCounts);
+  // Without modem lines (a pseudo-terminal) only a hang-up is watched, and
+  // poll reports that at once.
+  const int Slice = Lines ? kLinesSliceMs : kHangUpWaitMs;
   while (!Stopping()) {
-    const posixdev::TPoll P =
-        posixdev::Wait(Fd, posixdev::TWaitFor::HangUp, Port.KillFd_, kSliceMs);
+    const posixdev::TPoll P = posixdev::Wait(Fd, posixdev::TWaitFor::HangUp, Port.KillFd_, Slice);
     if (Stopping()) break;
     if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
       Result = ecDeviceRead;

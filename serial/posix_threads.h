@@ -22,6 +22,7 @@ class TRivuPosixThread : public TRivuDispatcherThread {
 class TReadThread : public TRivuPosixThread {
  public:
   explicit TReadThread(TRivuPosixDispatcher& D);
+  const char* Name() const override { return "ComRead"; }
 
  protected:
   void Execute() override;
@@ -34,6 +35,7 @@ class TReadThread : public TRivuPosixThread {
 class TWriteThread : public TRivuPosixThread {
  public:
   using TRivuPosixThread::TRivuPosixThread;
+  const char* Name() const override { return "ComWrite"; }
 
  protected:
   void Execute() override;
@@ -48,6 +50,7 @@ class TWriteThread : public TRivuPosixThread {
 class TStatusThread : public TRivuPosixThread {
  public:
   using TRivuPosixThread::TRivuPosixThread;
+  const char* Name() const override { return "ComStatus"; }
 
  protected:
   void Execute() override;

@@ -1,0 +1,7 @@
+#include "serial/thread_name.h"
+
+#include <pthread.h>
+
+void NameThisThread(const char* Name) {
+  pthread_setname_np(pthread_self(), Name);
+}
