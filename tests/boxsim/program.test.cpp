@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "tests/boxsim/scripted_tool.h"
+#include "tests/e2e/child_process.h"
 
 extern char** environ;
 
@@ -67,11 +69,25 @@ class Program {
     return {};
   }
   void Signal(int sig) { ::kill(pid_, sig); }
+  pid_t Pid() const { return pid_; }
   int Wait() {
     int status = 0;
     ::waitpid(pid_, &status, 0);
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  // As Wait, but nothing if the program is still running at the timeout.
+  std::optional<int> WaitFor(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+      std::this_thread::sleep_for(10ms);
+    }
   }
 
  private:
@@ -113,10 +129,12 @@ TEST_F(ProgramTest, OnceServesOneDownloadPrintsItAndExits) {
                    "--fault", "corrupt=0"},
                   folder_);
   ASSERT_FALSE(program.LineAfter("Link: ").empty());
-  ScriptedTool tool(link.string());
-  ASSERT_TRUE(tool.Begin(ContentType::ctNetConfig));
-  EXPECT_EQ(tool.ReceiveAll(), SampleContent(ContentType::ctNetConfig));
-  EXPECT_EQ(tool.Read(4).size(), 4u);
+  {
+    ScriptedTool tool(link.string());
+    ASSERT_TRUE(tool.Begin(ContentType::ctNetConfig));
+    EXPECT_EQ(tool.ReceiveAll(), SampleContent(ContentType::ctNetConfig));
+    EXPECT_EQ(tool.Read(4).size(), 4u);
+  }  // the box ends once the tool has closed its port
 
   std::string output, line;
   while (!(line = program.Line()).empty()) output += line + "\n";
@@ -136,6 +154,78 @@ TEST_F(ProgramTest, RefusesBadOptions) {
   }
   Program program({"--com", "51"}, folder_);
   EXPECT_EQ(program.Wait(), 2);
+}
+
+// Until the program has let go of its own hold on `slave`: from then on it
+// only waits for the tool.
+bool AwaitsTheTool(const Program& program, const fs::path& slave) {
+  // Without throwing when the program exits meanwhile.
+  const auto holds = [&] {
+    std::error_code ec;
+    fs::directory_iterator fd("/proc/" + std::to_string(program.Pid()) + "/fd", ec);
+    for (; !ec && fd != fs::directory_iterator(); fd.increment(ec)) {
+      std::error_code linkEc;
+      if (fs::read_symlink(fd->path(), linkEc) == slave) return true;
+    }
+    return false;
+  };
+  for (const auto deadline = std::chrono::steady_clock::now() + 20s; holds();) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+// The demo: the box with --once and a whole download by the receiver, which
+// never sees the box vanish and closes its port first; the box goes then.
+TEST_F(ProgramTest, OnceOutlastsTheReceiversPortAndEndsRightAfterIt) {
+  const fs::path link = folder_ / "line";
+  Program program({"--link", link.string(), "--once"}, folder_);
+  const fs::path slave = program.LineAfter("Serving on ");
+  ASSERT_FALSE(program.LineAfter("Link: ").empty());
+  e2e::TChild recv(RECV_PROGRAM,
+                   {"--port", link.string(), "--type", "net", "-o", (folder_ / "out").string()});
+  std::optional<std::string> line;
+  while ((line = recv.Line()) && *line != "Communication END OK ...") {
+  }
+  ASSERT_TRUE(line) << "the download did not end";
+  // The receiver saving to a slow disk, its port still open, while the box
+  // is done and past its drain.
+  recv.Signal(SIGSTOP);
+  ASSERT_TRUE(AwaitsTheTool(program, slave));
+  recv.Signal(SIGCONT);
+  EXPECT_EQ(recv.RestOfLines(), std::vector<std::string>{"Download task terminated!!!"});
+  EXPECT_EQ(recv.Wait(), 0) << recv.Stderr();
+  EXPECT_EQ(recv.Stderr().find("Error"), std::string::npos) << recv.Stderr();
+  // Its own bound is 5 s; the closed port ends it well before.
+  EXPECT_EQ(program.WaitFor(4s), 0) << "the box did not notice the port closing";
+}
+
+// A tool that keeps its port open after the download: the box waits for it
+// only a few seconds, and not at all once it is told to stop.
+TEST_F(ProgramTest, OnceWaitsForTheToolOnlySoLong) {
+  for (const bool signalled : {false, true}) {
+    SCOPED_TRACE(signalled ? "SIGTERM" : "bound");
+    const fs::path link = folder_ / "line";
+    Program program({"--link", link.string(), "--once", "--baud", "0"}, folder_);
+    const fs::path slave = program.LineAfter("Serving on ");
+    ASSERT_FALSE(program.LineAfter("Link: ").empty());
+    ScriptedTool tool(link.string());
+    ASSERT_TRUE(tool.Begin(ContentType::ctNetConfig));
+    EXPECT_EQ(tool.ReceiveAll(), SampleContent(ContentType::ctNetConfig));
+    ASSERT_EQ(tool.Read(kWordSize).size(), kWordSize);
+    ASSERT_TRUE(AwaitsTheTool(program, slave));
+    if (signalled) {
+      program.Signal(SIGTERM);
+      EXPECT_EQ(program.WaitFor(4s), 0) << "the signal did not end the wait";
+    } else {
+      EXPECT_TRUE(tool.Quiet(500ms));
+      EXPECT_FALSE(tool.HungUp());
+      EXPECT_EQ(program.WaitFor(20s), 0) << "the box waits for the tool without end";
+      tool.Read(1, 5s);
+      EXPECT_TRUE(tool.HungUp());
+    }
+  }
 }
 
 }  // namespace

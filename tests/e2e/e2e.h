@@ -154,9 +154,6 @@ inline boxsim::BoxOptions QuickBox(std::size_t contentSize = 1000, uint32_t payl
   options.baud = 0;
   options.payloadSize = payload;
   options.replyTimeout = 10s;
-  // The tool flushes its input right after its request has left: a box must
-  // not answer sooner, and a loaded machine can stall the tool a while.
-  options.replyDelay = 50ms;
   for (const ContentTypeInfo& info : ContentTypes()) {
     Bytes bytes(contentSize);
     for (std::size_t i = 0; i < contentSize; ++i) {

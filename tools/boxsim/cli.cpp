@@ -44,8 +44,10 @@ std::optional<CommandLine> ParseCommandLine(std::span<const std::string_view> ar
       error = std::string(arg) + " needs a value";
       return std::nullopt;
     };
-    const auto bad = [&](std::string_view what) {
+    // `range` says what would do, for values out of it.
+    const auto bad = [&](std::string_view what, const std::string& range = {}) {
       error = "bad value for " + std::string(arg) + ": " + std::string(what);
+      if (!range.empty()) error += " (" + range + ")";
       return std::nullopt;
     };
 
@@ -53,8 +55,8 @@ std::optional<CommandLine> ParseCommandLine(std::span<const std::string_view> ar
       line.help = true;
     } else if (arg == "--once") {
       line.box.once = true;
-    } else if (arg == "--com" || arg == "--baud" || arg == "--packet-size" ||
-               arg == "--greeting-interval" || arg == "--reply-timeout") {
+    } else if (arg == "--com" || arg == "--baud" || arg == "--chunk" || arg == "--packet-size" ||
+               arg == "--greeting-interval" || arg == "--reply-delay" || arg == "--reply-timeout") {
       const auto text = value();
       if (!text) return std::nullopt;
       const auto n = Number(*text, UINT32_MAX);
@@ -63,12 +65,23 @@ std::optional<CommandLine> ParseCommandLine(std::span<const std::string_view> ar
         if (*n < 1 || *n > kMaxComNumber) return bad(*text);
         line.com = static_cast<int>(*n);
       } else if (arg == "--baud") {
+        if (*n > kMaxBaud) return bad(*text, "at most " + std::to_string(kMaxBaud));
         line.box.baud = static_cast<uint32_t>(*n);
+      } else if (arg == "--chunk") {
+        if (*n < 1 || *n > kMaxChunkSize) {
+          return bad(*text, "1 to " + std::to_string(kMaxChunkSize) + " bytes");
+        }
+        line.box.chunkSize = static_cast<uint32_t>(*n);
       } else if (arg == "--packet-size") {
         if (*n < 1 || *n > kMaxPayload) return bad(*text);
         line.box.payloadSize = static_cast<uint32_t>(*n);
       } else if (arg == "--greeting-interval") {
         line.box.greetingInterval = std::chrono::milliseconds(*n);
+      } else if (arg == "--reply-delay") {
+        if (std::chrono::milliseconds(*n) > kMaxReplyDelay) {
+          return bad(*text, "at most " + std::to_string(kMaxReplyDelay.count()) + " ms");
+        }
+        line.box.replyDelay = std::chrono::milliseconds(*n);
       } else {
         line.box.replyTimeout = std::chrono::milliseconds(*n);
       }
@@ -143,9 +156,15 @@ std::string Usage() {
          std::to_string(kMaxPayload) + " (default " + std::to_string(kMaxPayload) +
          ")\n"
          "  --baud N             pace the line at N baud, 8N1 (default 115200; 0: no pacing)\n"
+         "  --chunk BYTES        paced bytes reach the tool this many at a time, as from a\n"
+         "                       UART FIFO or USB adapter, 1-" +
+         std::to_string(kMaxChunkSize) +
+         " (default 64)\n"
          "  --magic M            response header magic: TAVRA (default), TAVO or MIRO\n"
          "  --greeting-interval MS  repeat the greeting until a request comes (default 500;\n"
          "                       0: greet once)\n"
+         "  --reply-delay MS     pause before each answer, for a box that takes its time\n"
+         "                       (default 0: as soon as the line allows)\n"
          "  --reply-timeout MS   how long to wait for the tool mid-download (default 15000)\n"
          "  --fault F            commit fault F (repeatable); packets count from 0:\n" +
          FaultUsage() +

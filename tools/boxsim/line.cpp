@@ -83,12 +83,13 @@ void StopSignal::Raise() {
 }
 
 Line::Line(UniqueFd master, UniqueFd heldSlave, const StopSignal& stop, uint32_t baud,
-           uint32_t dribbleMs)
+           uint32_t chunkSize, uint32_t dribbleMs)
     : master_(std::move(master)),
       heldSlave_(std::move(heldSlave)),
       fd_(master_.Get()),
       stop_(stop),
       baud_(baud),
+      chunkSize_(std::max<uint32_t>(1, chunkSize)),
       dribbleMs_(dribbleMs) {
   const int flags = ::fcntl(fd_, F_GETFL);
   if (flags >= 0 && !(flags & O_NONBLOCK)) ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
@@ -166,12 +167,11 @@ IoResult Line::Write(std::span<const uint8_t> bytes) {
     paceBase_ = Clock::now();
     pacedBytes_ = 0;
   }
-  // Chunks of about 2 ms of line time: fine enough for timing, few wake-ups.
-  const std::size_t chunk =
-      dribbleMs_ > 0 ? 1 : std::max<std::size_t>(1, static_cast<std::size_t>(2'000'000 / byteNs));
+  // The tool gets a chunk at once, as from a receive FIFO or a USB adapter,
+  // when the stop bit of its last byte has gone out.
+  const std::size_t chunk = dribbleMs_ > 0 ? 1 : chunkSize_;
   while (!bytes.empty()) {
     const std::size_t n = std::min(chunk, bytes.size());
-    // A byte reaches the tool when its stop bit has gone out.
     if (!SleepUntil(due(pacedBytes_ + n))) return IoResult::kStopped;
     const IoResult result = WriteAll(bytes.first(n));
     if (result != IoResult::kOk) return result;
@@ -238,6 +238,23 @@ void Line::HangUp(Clock::time_point drainDeadline) {
   heldSlave_.Reset();
   fd_ = -1;
   closed_ = true;
+}
+
+bool Line::AwaitSlaveClosed(Clock::time_point deadline, const std::function<bool()>& cancelled) {
+  if (closed_) return true;
+  heldSlave_.Reset();
+  while (!(cancelled && cancelled())) {
+    const Clock::duration left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) return false;
+    // No events asked for: the tool's bytes do not wake it, a hang-up does.
+    pollfd fds{fd_, 0, 0};
+    const timespec timeout =
+        ToTimespec(std::min<Clock::duration>(left, std::chrono::milliseconds(100)));
+    const int n = ::ppoll(&fds, 1, &timeout, nullptr);
+    if (n < 0 && errno != EINTR) return false;  // no way to wait: give up
+    if (n > 0 && (fds.revents & (POLLHUP | POLLERR | POLLNVAL))) return true;
+  }
+  return false;
 }
 
 void Line::Unread(std::span<const uint8_t> bytes) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -62,13 +63,15 @@ enum class IoResult { kOk, kTimeout, kStopped, kClosed };
 
 class Line {
  public:
-  // `baud` 0 sends at once; `dribbleMs` above 0 sends every byte alone.
-  // `heldSlave` (may be empty) is closed with the master at a hang-up.
+  // `baud` 0 sends at once; paced bytes go out `chunkSize` at a time;
+  // `dribbleMs` above 0 sends every byte alone. `heldSlave` (may be empty)
+  // is closed with the master at a hang-up.
   Line(UniqueFd master, UniqueFd heldSlave, const StopSignal& stop, uint32_t baud,
-       uint32_t dribbleMs);
+       uint32_t chunkSize, uint32_t dribbleMs);
 
-  // Sends all of `bytes`, each no sooner than a line at the baud rate would
-  // have delivered it (8N1: 10 bits a byte), paced by absolute deadlines.
+  // Sends all of `bytes` in chunks, each as soon as a line at the baud rate
+  // would have carried its last byte (8N1: 10 bits a byte), paced by
+  // absolute deadlines.
   IoResult Write(std::span<const uint8_t> bytes);
 
   // True when a write would not block now (the tool's buffer has room).
@@ -96,6 +99,12 @@ class Line {
   void HangUp(Clock::time_point drainDeadline);
   bool Closed() const { return closed_; }
 
+  // Lets go of the held slave, then waits until no slave is open any more:
+  // the tool has closed its port (or never opened it). True then or when the
+  // line is closed; false at the deadline or once `cancelled` returns true.
+  // Ignores the stop; a signal's handler cuts a wait slice short.
+  bool AwaitSlaveClosed(Clock::time_point deadline, const std::function<bool()>& cancelled);
+
  private:
   IoResult WriteAll(std::span<const uint8_t> bytes);
   // Waits for `events` on the master or the stop; kTimeout at the deadline.
@@ -106,6 +115,7 @@ class Line {
   int fd_;
   const StopSignal& stop_;
   uint32_t baud_;
+  uint32_t chunkSize_;
   uint32_t dribbleMs_;
   Clock::time_point paceBase_{};
   uint64_t pacedBytes_ = 0;

@@ -75,8 +75,13 @@ int main(int argc, char** argv) {
 
     while (!stopRequested.load() && !box.WaitDone(std::chrono::milliseconds(100))) {
     }
-    // Let the tool read the last words before the line closes with the program.
-    if (!stopRequested.load()) box.StopAndDrain(std::chrono::seconds(2));
+    if (!stopRequested.load()) {
+      // Let the tool read the last words, then close its port: closing the
+      // line under an open port shows the tool a hang-up. A box that hung up
+      // is gone already.
+      box.StopAndDrain(std::chrono::seconds(2));
+      box.AwaitToolClosed(std::chrono::seconds(5), [] { return stopRequested.load(); });
+    }
     box.Stop();
     const std::vector<SessionResult> sessions = box.Sessions();
     if (stopRequested.load()) std::printf("Stopped\n");

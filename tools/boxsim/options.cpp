@@ -37,7 +37,18 @@ void Validate(const BoxOptions& options) {
   for (const auto& [type, bytes] : options.content) {
     if (bytes.size() > UINT32_MAX) throw std::invalid_argument("content larger than 4 GiB");
   }
-  if (options.baud > 4'000'000) throw std::invalid_argument("baud rate above 4000000");
+  if (options.baud > kMaxBaud) {
+    throw std::invalid_argument("baud rate above " + std::to_string(kMaxBaud));
+  }
+  if (options.chunkSize < 1 || options.chunkSize > kMaxChunkSize) {
+    throw std::invalid_argument("chunk size must be 1 to " + std::to_string(kMaxChunkSize) +
+                                " bytes");
+  }
+  if (options.replyDelay < std::chrono::milliseconds::zero() ||
+      options.replyDelay > kMaxReplyDelay) {
+    throw std::invalid_argument("reply delay must be 0 to " +
+                                std::to_string(kMaxReplyDelay.count()) + " ms");
+  }
 }
 
 }  // namespace boxsim

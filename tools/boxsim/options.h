@@ -13,17 +13,24 @@
 
 namespace boxsim {
 
+inline constexpr uint32_t kMaxBaud = 4'000'000;
+inline constexpr uint32_t kMaxChunkSize = 4096;
+inline constexpr std::chrono::milliseconds kMaxReplyDelay{60000};
+
 struct BoxOptions {
-  uint32_t baud = 115200;                // 0: no pacing
+  uint32_t baud = 115200;  // 0: no pacing
+  // Bytes handed to the tool at once when paced, as a UART FIFO or a USB
+  // serial adapter delivers them: 1 to kMaxChunkSize.
+  uint32_t chunkSize = 64;
   uint32_t payloadSize = kMaxPayload;    // payload bytes per packet, 1 to kMaxPayload
   std::map<ContentType, Bytes> content;  // replaces the sample content of a type
   std::vector<Fault> faults;
   HeaderMagic magic = HeaderMagic::kTavra;
   bool once = true;  // serve one download, else one after another until stopped
   std::chrono::milliseconds greetingInterval{500};  // 0: greet once per download
-  // Before each answer to the tool, as a real box takes a moment to decide;
-  // it also lets the tool's flush after sending its request pass first.
-  std::chrono::milliseconds replyDelay{20};
+  // Before each answer to the tool, for a box that takes its time; a quick
+  // box answers as soon as the line allows.
+  std::chrono::milliseconds replyDelay{0};
   // The longest the box waits for the tool once a download has begun. The
   // tool pauses up to about 1.1 s between packets.
   std::chrono::milliseconds replyTimeout{15000};

@@ -30,7 +30,8 @@ BoxSimulator::BoxSimulator(UniqueFd master, UniqueFd slave, std::string slavePat
                            BoxOptions options)
     : options_(Validated(options)),
       slavePath_(std::move(slavePath)),
-      line_(std::move(master), std::move(slave), stop_, options_.baud, DribbleMs(options_)),
+      line_(std::move(master), std::move(slave), stop_, options_.baud, options_.chunkSize,
+            DribbleMs(options_)),
       log_(options_.sink),
       thread_(&BoxSimulator::Run, this) {}
 
@@ -48,6 +49,13 @@ void BoxSimulator::StopAndDrain(std::chrono::steady_clock::duration timeout) {
   const auto deadline = Clock::now() + timeout;
   Stop();
   line_.Drain(deadline, /*stoppable=*/false);  // the thread is gone: line_ is ours
+}
+
+bool BoxSimulator::AwaitToolClosed(std::chrono::steady_clock::duration timeout,
+                                   const std::function<bool()>& cancelled) {
+  const auto deadline = Clock::now() + timeout;
+  Stop();
+  return line_.AwaitSlaveClosed(deadline, cancelled);  // the thread is gone: line_ is ours
 }
 
 void BoxSimulator::Run() {

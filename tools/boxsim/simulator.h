@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -45,6 +46,13 @@ class BoxSimulator {
   // Stops the box, then waits until the tool has read all it was sent, or
   // the timeout: for a program that exits when the box is done.
   void StopAndDrain(std::chrono::steady_clock::duration timeout);
+  // Stops the box, lets go of its own hold on the slave side and waits until
+  // the tool has closed its port too, or the timeout: a program that exits
+  // when the box is done must not show the tool a hang-up. True once no
+  // slave is open (also when none ever was) or the line is gone; false at the
+  // timeout or once `cancelled` (polled every 100 ms) returns true.
+  bool AwaitToolClosed(std::chrono::steady_clock::duration timeout,
+                       const std::function<bool()>& cancelled = {});
 
   const ExchangeLog& Log() const { return log_; }
   std::vector<Event> Exchange() const { return log_.Events(); }
