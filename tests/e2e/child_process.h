@@ -21,6 +21,9 @@ struct TChildOptions {
   std::vector<std::string> env;  // NAME=VALUE added to the parent's
   std::string cwd;               // empty: the parent's
   rlim_t addressSpace = 0;       // RLIMIT_AS in bytes; 0: none
+  // A process group of its own, as a shell gives a job: SignalGroup reaches
+  // the child and whatever it starts.
+  bool ownGroup = false;
 };
 
 class TChild {
@@ -42,6 +45,7 @@ class TChild {
     start_ = std::chrono::steady_clock::now();
     pid_ = ::fork();
     if (pid_ == 0) {
+      if (options.ownGroup) ::setpgid(0, 0);
       ::dup2(out[1], STDOUT_FILENO);
       ::dup2(err[1], STDERR_FILENO);
       if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(127);
@@ -52,6 +56,11 @@ class TChild {
       ::execve(program.c_str(), argv.data(), envp.data());
       ::_exit(127);
     }
+    // Set on both sides, so a signal to the group right after reaches it.
+    if (options.ownGroup && pid_ > 0) {
+      ::setpgid(pid_, pid_);
+      group_ = true;
+    }
     ::close(out[1]);
     ::close(err[1]);
     out_ = out[0];
@@ -59,7 +68,7 @@ class TChild {
   }
   ~TChild() {
     if (pid_ > 0 && !status_) {
-      ::kill(pid_, SIGKILL);
+      ::kill(group_ ? -pid_ : pid_, SIGKILL);
       Wait();
     }
     if (out_ >= 0) ::close(out_);
@@ -105,10 +114,14 @@ class TChild {
       end_ = std::chrono::steady_clock::now();
       usage_ = usage;
       status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      if (WIFSIGNALED(status)) termSignal_ = WTERMSIG(status);
     }
     return *status_;
   }
+  // After Wait: the signal that killed the child, 0 when it exited.
+  int TermSignal() const { return termSignal_; }
   void Signal(int sig) { ::kill(pid_, sig); }
+  void SignalGroup(int sig) { ::kill(-pid_, sig); }
 
   const std::string& Stderr() const { return errBuf_; }
   const rusage& Usage() const { return usage_; }
@@ -146,7 +159,9 @@ class TChild {
   int out_ = -1, err_ = -1;
   bool outEof_ = false, errEof_ = false;
   std::string outBuf_, errBuf_;
+  bool group_ = false;
   std::optional<int> status_;
+  int termSignal_ = 0;
   rusage usage_{};
   std::chrono::steady_clock::time_point start_, end_;
 };

@@ -69,13 +69,78 @@ TEST_F(RecvTest, RefusalExitsWithOne) {
   EXPECT_TRUE(fs::is_empty(Out()));
 }
 
-TEST_F(RecvTest, CtrlCStopsWithOneAndTheTerminationLine) {
+TEST_F(RecvTest, CtrlCWhileWaitingForTheBoxEndsByTheSignal) {
   StartBox({"silence"});
   auto recv = Recv({"--port", box->SlavePath(), "--type", "net"});
   ASSERT_EQ(recv->Line(), kStart);
   recv->Signal(SIGINT);
   EXPECT_EQ(recv->RestOfLines(), Lines({kDone}));
-  EXPECT_EQ(recv->Wait(), 1);
+  recv->Wait();
+  EXPECT_EQ(recv->TermSignal(), SIGINT) << recv->Stderr();
+  EXPECT_TRUE(fs::is_empty(Out()));
+}
+
+// After its clean-up the program dies by the signal that stopped it, so
+// whoever runs it can tell a stop from a failure.
+TEST_F(RecvTest, StopSignalMidDownloadEndsByThatSignal) {
+  for (const int sig : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sig);
+    // Four packets: the program's real pauses leave seconds to stop it in.
+    box = std::make_unique<boxsim::BoxSimulator>(QuickBox(4000, 1000));
+    auto recv = Recv({"--port", box->SlavePath(), "--type", "data", "-o", "area.dat"});
+    ASSERT_EQ(recv->Line(), kStart);
+    ASSERT_EQ(recv->Line(), kInit);
+    ASSERT_EQ(recv->Line(), PacketLine(0, true));
+    recv->Signal(sig);
+    const Lines rest = recv->RestOfLines();
+    ASSERT_FALSE(rest.empty());
+    EXPECT_EQ(rest.back(), kDone);
+    EXPECT_EQ(std::count(rest.begin(), rest.end(), kEnd), 0);
+    recv->Wait();
+    EXPECT_EQ(recv->TermSignal(), sig) << recv->Stderr();
+    EXPECT_EQ(recv->Stderr().find("Error:"), std::string::npos) << recv->Stderr();
+    EXPECT_TRUE(fs::is_empty(Out()));
+  }
+}
+
+// The file is saved right after the last packet's line: a stop from then
+// on, whenever it lands, lets the save complete and the program succeed.
+TEST_F(RecvTest, StopOnceSavingBeganStillWritesTheFileAndExitsZero) {
+  StartBox();
+  auto recv = Recv({"--port", box->SlavePath(), "--type", "data", "-o", "area.dat"});
+  for (const std::string& line : {kStart, kInit, PacketLine(0, true), kEnd}) {
+    ASSERT_EQ(recv->Line(), line);
+  }
+  recv->Signal(SIGINT);
+  EXPECT_EQ(recv->RestOfLines(), Lines({kDone}));
+  EXPECT_EQ(recv->Wait(), 0) << recv->Stderr();
+  EXPECT_EQ(recv->TermSignal(), 0);
+  EXPECT_EQ(ReadFile(Out() / "area.dat"), box->ExpectedFile(ContentType::ctData));
+}
+
+// Ctrl-C reaches the whole job; a shell that sees its command die by it
+// stops the loop, where a command that merely failed would let it go on.
+TEST_F(RecvTest, CtrlCStopsAShellLoop) {
+  if (::access("/bin/bash", X_OK) != 0) GTEST_SKIP() << "no /bin/bash";
+  box = std::make_unique<boxsim::BoxSimulator>(QuickBox(4000, 1000));
+  TChildOptions options;
+  options.ownGroup = true;
+  options.env.push_back("XDG_CONFIG_HOME=" + (scratch.Root() / "config").string());
+  options.cwd = Out().string();
+  const std::string loop =
+      R"(for t in data logo; do "$0" --port "$1" --type $t --idle-timeout 5 || true; done)";
+  TChild shell("/bin/bash", {"-c", loop, RECV_PROGRAM, box->SlavePath()}, options);
+  ASSERT_TRUE(shell.Started());
+  ASSERT_EQ(shell.Line(), kStart);
+  ASSERT_EQ(shell.Line(), kInit);
+  ASSERT_EQ(shell.Line(), PacketLine(0, true));
+  shell.SignalGroup(SIGINT);
+  const Lines rest = shell.RestOfLines();
+  EXPECT_EQ(std::count(rest.begin(), rest.end(), kStart), 0) << "the loop went on";
+  ASSERT_FALSE(rest.empty());
+  EXPECT_EQ(rest.back(), kDone);
+  shell.Wait();
+  EXPECT_EQ(shell.TermSignal(), SIGINT) << shell.Stderr();
   EXPECT_TRUE(fs::is_empty(Out()));
 }
 

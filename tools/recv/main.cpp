@@ -46,17 +46,22 @@ class TPathAsPort {
   std::filesystem::path dir_;
 };
 
+// The first stop signal taken, 0 for none.
+std::atomic<int> stopSignal{0};
+
 // Ctrl-C and termination are taken by a thread of their own, which only
-// asks the task to stop.
+// asks the task to stop and notes the signal for the exit.
 class TSignalWatcher {
  public:
   explicit TSignalWatcher(std::function<void()> onStop) {
-    thread_ = std::thread([this, onStop = std::move(onStop)] {
+    thread_ = std::thread([onStop = std::move(onStop)] {
       const sigset_t set = Signals();
       for (;;) {
         int sig = 0;
         if (sigwait(&set, &sig) != 0) continue;
         if (sig == SIGUSR2) return;
+        int none = 0;
+        stopSignal.compare_exchange_strong(none, sig);
         onStop();
       }
     });
@@ -140,6 +145,41 @@ int Run(const TRecvOptions& options) {
   return kWritten;
 }
 
+// A stop signal that came when no watcher was there to take it.
+int PendingStopSignal() {
+  sigset_t pending;
+  if (sigpending(&pending) != 0) return 0;
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    if (sigismember(&pending, sig) == 1) return sig;
+  }
+  return 0;
+}
+
+// Ends the process by `sig` as if it had never been caught: a shell running
+// the program in a loop sees it was interrupted and stops the loop too.
+int DieBy(int sig) {
+  std::fflush(nullptr);
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(sig, &action, nullptr);
+  ::raise(sig);  // blocked here: pending until unblocked
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  return 128 + sig;  // not reached
+}
+
+// A stop signal ends the program by that signal once everything is cleaned
+// up, unless the file was saved all the same.
+int Finish(int code) {
+  int sig = stopSignal.load();
+  if (sig == 0) sig = PendingStopSignal();
+  if (code == kWritten || sig == 0) return code;
+  return DieBy(sig);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,10 +197,11 @@ int main(int argc, char** argv) {
     std::puts("zedazi-recv 1.30");
     return 0;
   }
+  int code = kFailed;
   try {
-    return Run(*options);
+    code = Run(*options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zedazi-recv: %s\n", e.what());
-    return kFailed;
   }
+  return Finish(code);
 }

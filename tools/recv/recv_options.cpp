@@ -37,7 +37,9 @@ std::string RecvUsage() {
          "  --help, --version\n"
          "\n"
          "Exit codes: 0 file written, 1 download failed or refused, 2 usage,\n"
-         "3 port could not be opened, 4 file could not be written.\n";
+         "3 port could not be opened, 4 file could not be written.\n"
+         "Ctrl-C, SIGTERM or SIGHUP stops the download; the program then ends by that\n"
+         "signal, unless the file was being saved and got written (exit code 0).\n";
 }
 
 std::optional<TRecvOptions> ParseRecvOptions(const std::vector<std::string>& Args,
