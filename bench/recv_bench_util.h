@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -37,6 +38,13 @@ class TScratchDir {
   fs::path path_;
 };
 
+// The receiver to measure: the one built here, or ZEDAZI_RECV (another
+// build, to compare against).
+inline std::string RecvProgram() {
+  const char* other = std::getenv("ZEDAZI_RECV");
+  return other && *other ? other : RECV_PROGRAM;
+}
+
 // zedazi-recv downloading the channel list from `box` into `dir`.
 inline std::unique_ptr<e2e::TChild> StartRecv(const boxsim::BoxSimulator& box,
                                               const fs::path& dir) {
@@ -44,7 +52,7 @@ inline std::unique_ptr<e2e::TChild> StartRecv(const boxsim::BoxSimulator& box,
   options.cwd = dir.string();
   options.env.push_back("XDG_CONFIG_HOME=" + (dir / "config").string());
   return std::make_unique<e2e::TChild>(
-      RECV_PROGRAM,
+      RecvProgram(),
       std::vector<std::string>{"--port", box.SlavePath(), "--type", "channels", "--output",
                                "out.tcn", "--quiet"},
       options);

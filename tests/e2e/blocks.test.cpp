@@ -33,9 +33,6 @@ class BlocksTest : public E2ETest {
     ASSERT_TRUE(view->WaitLine(kStart));
     line.Write(Bytes{0x4B, 0x47, 0x53});
     EXPECT_EQ(line.Read(4, 10s), Bytes({0xAB, 0x55, 0x70, 0x02}));
-    // A box takes a moment before it answers the request: the tool flushes
-    // its input once the request has left.
-    std::this_thread::sleep_for(50ms);
   }
   void UpToTheResponseHeader() {
     UpToTheRequest();
