@@ -12,7 +12,7 @@
 #include "app/theme.h"
 #include "download/com_port_link.h"
 #include "download/up_thread.h"
-#include "serial/com_port.h"
+#include "serial/component/com_port.h"
 
 class TSkinForm;
 class TSkinProgressBar;

@@ -4,7 +4,7 @@
 #include <QThread>
 
 #include "app/error_box.h"
-#include "serial/queued_window.h"
+#include "serial/platform/queued_window.h"
 #include "serial/ui/com_select_form.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <memory>
 
-#include "serial/platform.h"
+#include "serial/platform/platform.h"
 
 // Create it on the user-interface thread; it must outlive every port.
 class TQtSerialPlatform : public TSerialPlatform {

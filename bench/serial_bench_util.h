@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "serial/posix_dispatcher.h"
+#include "serial/posix/posix_dispatcher.h"
 #include "tests/support/pty_pair.h"
 
 using TClock = std::chrono::steady_clock;

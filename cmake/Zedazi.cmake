@@ -11,6 +11,8 @@ function(zedazi_add_tests)
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
     gtest_discover_tests(${target}
       DISCOVERY_TIMEOUT 60
+      # Parameter values would pad every line of the ctest listing.
+      NO_PRETTY_VALUES NO_PRETTY_TYPES
       PROPERTIES TIMEOUT 120 LABELS ${ARG_PREFIX})
   endforeach()
 endfunction()

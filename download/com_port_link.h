@@ -2,7 +2,7 @@
 #pragma once
 
 #include "download/download_port.h"
-#include "serial/com_port.h"
+#include "serial/component/com_port.h"
 
 class TComPortLink : public TDownloadPort {
  public:

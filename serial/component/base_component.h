@@ -3,11 +3,12 @@
 #pragma once
 
 #include <algorithm>
-#include <atomic>
 #include <string>
 #include <vector>
 
-class TRivuBaseComponent {
+#include "serial/errors/load_state.h"
+
+class TRivuBaseComponent : public TRivuLoadState {
  public:
   explicit TRivuBaseComponent(TRivuBaseComponent* Owner = nullptr) : owner_(Owner) {
     if (owner_) owner_->components_.push_back(this);
@@ -24,11 +25,6 @@ class TRivuBaseComponent {
   TRivuBaseComponent* Owner() const { return owner_; }
   const std::vector<TRivuBaseComponent*>& Components() const { return components_; }
 
-  // True while the component is being restored from its stored description;
-  // errors are then returned instead of raised, so a restore never stops
-  // half-way.
-  bool Loading() const { return loading_.load(std::memory_order_acquire); }
-  void SetLoading(bool loading) { loading_.store(loading, std::memory_order_release); }
   // Design time never occurs in this program; kept so the rules read true.
   bool Designing() const { return false; }
 
@@ -38,6 +34,4 @@ class TRivuBaseComponent {
  private:
   TRivuBaseComponent* owner_;
   std::vector<TRivuBaseComponent*> components_;
-  // Read by background threads that end while the owner restores the component.
-  std::atomic<bool> loading_{false};
 };

@@ -1,17 +1,17 @@
-#include "serial/com_port.h"
+#include "serial/component/com_port.h"
 
 #include <grp.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 
-#include "serial/check_exception.h"
-#include "serial/error_codes.h"
-#include "serial/exceptions.h"
-#include "serial/port_errors.h"
-#include "serial/port_map.h"
-#include "serial/port_probe.h"
-#include "serial/posix_dispatcher.h"
+#include "serial/errors/check_exception.h"
+#include "serial/errors/error_codes.h"
+#include "serial/errors/exceptions.h"
+#include "serial/ports/port_map.h"
+#include "serial/ports/port_probe.h"
+#include "serial/posix/port_errors.h"
+#include "serial/posix/posix_dispatcher.h"
 
 std::string ComName(uint16_t N) {
   return "COM" + std::to_string(N);

@@ -22,12 +22,12 @@
 #include <thread>
 #include <vector>
 
-#include "serial/base_component.h"
-#include "serial/com_port_types.h"
-#include "serial/dispatcher.h"
-#include "serial/dispatcher_owner.h"
-#include "serial/platform.h"
-#include "serial/trace_log_switch.h"
+#include "serial/component/base_component.h"
+#include "serial/component/com_port_types.h"
+#include "serial/dispatcher/dispatcher.h"
+#include "serial/dispatcher/dispatcher_owner.h"
+#include "serial/platform/platform.h"
+#include "serial/recording/trace_log_switch.h"
 
 class TRivuCustomComPort;
 
@@ -265,6 +265,11 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
 
   bool OwnerThread() const { return std::this_thread::get_id() == ownerThread_; }
   bool ShuttingDown() const { return PortState() == psShuttingDown; }
+  // The owner's data operations while it closes the port do nothing (a
+  // handler run by the close may call them); other threads still get the
+  // valid-dispatcher rule's answer.
+  bool OwnerClosingPort() const { return ShuttingDown() && OwnerThread(); }
+  bool ModemBit(uint8_t Bit);
   // The dispatcher of an open port, or null; safe from any thread.
   std::shared_ptr<TRivuBaseDispatcher> Current() const;
   // The valid-dispatcher rule; raises ECommNotOpen when there is none.

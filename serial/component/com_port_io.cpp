@@ -2,10 +2,10 @@
 // port component: each finds the dispatcher and forwards to it.
 #include <algorithm>
 
-#include "serial/check_exception.h"
-#include "serial/com_port.h"
-#include "serial/error_codes.h"
-#include "serial/exceptions.h"
+#include "serial/component/com_port.h"
+#include "serial/errors/check_exception.h"
+#include "serial/errors/error_codes.h"
+#include "serial/errors/exceptions.h"
 
 std::shared_ptr<TRivuBaseDispatcher> TRivuCustomComPort::Valid() {
   if (!OwnerThread()) {
@@ -30,27 +30,27 @@ std::shared_ptr<TRivuBaseDispatcher> TRivuCustomComPort::Dispatcher() {
 }
 
 bool TRivuCustomComPort::CharReady() {
-  if (ShuttingDown() && OwnerThread()) return false;
+  if (OwnerClosingPort()) return false;
   const auto d = Valid();
   return d && d->CharReady();
 }
 
 uint8_t TRivuCustomComPort::PeekChar(uint16_t Count) {
-  if (ShuttingDown() && OwnerThread()) return 0;
+  if (OwnerClosingPort()) return 0;
   uint8_t value = 0;
   if (const auto d = Valid()) Check(d->PeekChar(value, Count));
   return value;
 }
 
 uint8_t TRivuCustomComPort::GetChar() {
-  if (ShuttingDown() && OwnerThread()) return 0;
+  if (OwnerClosingPort()) return 0;
   uint8_t value = 0;
   if (const auto d = Valid()) Check(d->GetChar(value));
   return value;
 }
 
 uint16_t TRivuCustomComPort::PeekBlock(void* Block, uint16_t Len) {
-  if (ShuttingDown() && OwnerThread()) return 0;
+  if (OwnerClosingPort()) return 0;
   const auto d = Valid();
   if (!d) return 0;
   Check(d->PeekBlock(Block, Len));
@@ -58,7 +58,7 @@ uint16_t TRivuCustomComPort::PeekBlock(void* Block, uint16_t Len) {
 }
 
 uint16_t TRivuCustomComPort::GetBlock(void* Block, uint16_t Len) {
-  if (ShuttingDown() && OwnerThread()) return 0;
+  if (OwnerClosingPort()) return 0;
   const auto d = Valid();
   if (!d) return 0;
   Check(d->GetBlock(Block, Len));
@@ -74,23 +74,23 @@ void TRivuCustomComPort::PutString(const std::string& S) {
 }
 
 int32_t TRivuCustomComPort::PutBlock(const void* Block, uint16_t Len) {
-  if (ShuttingDown() && OwnerThread()) return 0;
+  if (OwnerClosingPort()) return 0;
   if (const auto d = Valid()) Check(d->PutBlock(Block, Len));
   return 0;
 }
 
 void TRivuCustomComPort::FlushInBuffer() {
-  if (ShuttingDown() && OwnerThread()) return;
+  if (OwnerClosingPort()) return;
   if (const auto d = Valid()) Check(d->FlushInBuffer());
 }
 
 void TRivuCustomComPort::FlushOutBuffer() {
-  if (ShuttingDown() && OwnerThread()) return;
+  if (OwnerClosingPort()) return;
   if (const auto d = Valid()) Check(d->FlushOutBuffer());
 }
 
 int32_t TRivuCustomComPort::ProcessCommunications() {
-  if (ShuttingDown() && OwnerThread()) return 0;
+  if (OwnerClosingPort()) return 0;
   const auto d = Valid();
   return d ? Check(d->ProcessCommunications()) : 0;
 }
@@ -127,20 +127,35 @@ constexpr uint8_t kDeltaCts = 0x01, kDeltaDsr = 0x02, kTrailingRi = 0x04, kDelta
                   kCts = 0x10, kDsr = 0x20, kRi = 0x40, kDcd = 0x80;
 }  // namespace
 
-#define RIVU_MODEM_BIT(Name, Bit)                                      \
-  bool TRivuCustomComPort::Name() {                                    \
-    const auto d = PortState() == psOpen ? Current() : nullptr;        \
-    return d && (d->GetModemStatusPrim(uint8_t(~(Bit))) & (Bit)) != 0; \
-  }
-RIVU_MODEM_BIT(DSR, kDsr)
-RIVU_MODEM_BIT(CTS, kCts)
-RIVU_MODEM_BIT(RI, kRi)
-RIVU_MODEM_BIT(DCD, kDcd)
-RIVU_MODEM_BIT(DeltaDSR, kDeltaDsr)
-RIVU_MODEM_BIT(DeltaCTS, kDeltaCts)
-RIVU_MODEM_BIT(DeltaRI, kTrailingRi)
-RIVU_MODEM_BIT(DeltaDCD, kDeltaDcd)
-#undef RIVU_MODEM_BIT
+// Reading one bit of the modem status clears that bit alone.
+bool TRivuCustomComPort::ModemBit(uint8_t Bit) {
+  const auto d = PortState() == psOpen ? Current() : nullptr;
+  return d && (d->GetModemStatusPrim(uint8_t(~Bit)) & Bit) != 0;
+}
+bool TRivuCustomComPort::DSR() {
+  return ModemBit(kDsr);
+}
+bool TRivuCustomComPort::CTS() {
+  return ModemBit(kCts);
+}
+bool TRivuCustomComPort::RI() {
+  return ModemBit(kRi);
+}
+bool TRivuCustomComPort::DCD() {
+  return ModemBit(kDcd);
+}
+bool TRivuCustomComPort::DeltaDSR() {
+  return ModemBit(kDeltaDsr);
+}
+bool TRivuCustomComPort::DeltaCTS() {
+  return ModemBit(kDeltaCts);
+}
+bool TRivuCustomComPort::DeltaRI() {
+  return ModemBit(kTrailingRi);
+}
+bool TRivuCustomComPort::DeltaDCD() {
+  return ModemBit(kDeltaDcd);
+}
 
 uint16_t TRivuCustomComPort::LineError() {
   const auto d = PortState() == psOpen ? Current() : nullptr;

@@ -1,9 +1,9 @@
 // The component's notification window, its trigger events, and its tracing
 // and logging operations.
-#include "serial/check_exception.h"
-#include "serial/com_port.h"
-#include "serial/dispatch_log.h"
-#include "serial/trace.h"
+#include "serial/component/com_port.h"
+#include "serial/errors/check_exception.h"
+#include "serial/recording/dispatch_log.h"
+#include "serial/recording/trace.h"
 
 // Drives the open port's trace or dispatch log for the state switches.
 class TRivuCustomComPort::TRecorder : public ITraceLogRecorder {
@@ -69,32 +69,64 @@ void TRivuCustomComPort::SetLogSize(uint32_t Value) {
   log_.SetSize(Value, LogRecorder().get());
 }
 
-// The operations do nothing while the port is shutting down.
-#define RIVU_RECORDER_OP(Name, Switch, Recorder, Call) \
-  void TRivuCustomComPort::Name {                      \
-    if (ShuttingDown()) return;                        \
-    const auto recorder = Recorder();                  \
-    Switch.Call;                                       \
-  }
-RIVU_RECORDER_OP(InitTracing(uint32_t Size), trace_, TraceRecorder, Init(Size, recorder.get()))
-RIVU_RECORDER_OP(DumpTrace(const std::string& FName, bool InHex), trace_, TraceRecorder,
-                 Dump(FName, InHex, recorder.get()))
-RIVU_RECORDER_OP(AppendTrace(const std::string& FName, bool InHex, TTraceLogState NewState), trace_,
-                 TraceRecorder, Append(FName, InHex, NewState, recorder.get()))
-RIVU_RECORDER_OP(ClearTracing(), trace_, TraceRecorder, Clear(recorder.get()))
-RIVU_RECORDER_OP(AbortTracing(), trace_, TraceRecorder, Abort(recorder.get()))
-RIVU_RECORDER_OP(StartTracing(), trace_, TraceRecorder, Start(recorder.get()))
-RIVU_RECORDER_OP(StopTracing(), trace_, TraceRecorder, Stop(recorder.get()))
-RIVU_RECORDER_OP(InitLogging(uint32_t Size), log_, LogRecorder, Init(Size, recorder.get()))
-RIVU_RECORDER_OP(DumpLog(const std::string& FName, bool InHex), log_, LogRecorder,
-                 Dump(FName, InHex, recorder.get()))
-RIVU_RECORDER_OP(AppendLog(const std::string& FName, bool InHex, TTraceLogState NewState), log_,
-                 LogRecorder, Append(FName, InHex, NewState, recorder.get()))
-RIVU_RECORDER_OP(ClearLogging(), log_, LogRecorder, Clear(recorder.get()))
-RIVU_RECORDER_OP(AbortLogging(), log_, LogRecorder, Abort(recorder.get()))
-RIVU_RECORDER_OP(StartLogging(), log_, LogRecorder, Start(recorder.get()))
-RIVU_RECORDER_OP(StopLogging(), log_, LogRecorder, Stop(recorder.get()))
-#undef RIVU_RECORDER_OP
+// The recorder operations do nothing while the port is shutting down.
+void TRivuCustomComPort::InitTracing(uint32_t Size) {
+  if (ShuttingDown()) return;
+  trace_.Init(Size, TraceRecorder().get());
+}
+void TRivuCustomComPort::DumpTrace(const std::string& FName, bool InHex) {
+  if (ShuttingDown()) return;
+  trace_.Dump(FName, InHex, TraceRecorder().get());
+}
+void TRivuCustomComPort::AppendTrace(const std::string& FName, bool InHex,
+                                     TTraceLogState NewState) {
+  if (ShuttingDown()) return;
+  trace_.Append(FName, InHex, NewState, TraceRecorder().get());
+}
+void TRivuCustomComPort::ClearTracing() {
+  if (ShuttingDown()) return;
+  trace_.Clear(TraceRecorder().get());
+}
+void TRivuCustomComPort::AbortTracing() {
+  if (ShuttingDown()) return;
+  trace_.Abort(TraceRecorder().get());
+}
+void TRivuCustomComPort::StartTracing() {
+  if (ShuttingDown()) return;
+  trace_.Start(TraceRecorder().get());
+}
+void TRivuCustomComPort::StopTracing() {
+  if (ShuttingDown()) return;
+  trace_.Stop(TraceRecorder().get());
+}
+void TRivuCustomComPort::InitLogging(uint32_t Size) {
+  if (ShuttingDown()) return;
+  log_.Init(Size, LogRecorder().get());
+}
+void TRivuCustomComPort::DumpLog(const std::string& FName, bool InHex) {
+  if (ShuttingDown()) return;
+  log_.Dump(FName, InHex, LogRecorder().get());
+}
+void TRivuCustomComPort::AppendLog(const std::string& FName, bool InHex, TTraceLogState NewState) {
+  if (ShuttingDown()) return;
+  log_.Append(FName, InHex, NewState, LogRecorder().get());
+}
+void TRivuCustomComPort::ClearLogging() {
+  if (ShuttingDown()) return;
+  log_.Clear(LogRecorder().get());
+}
+void TRivuCustomComPort::AbortLogging() {
+  if (ShuttingDown()) return;
+  log_.Abort(LogRecorder().get());
+}
+void TRivuCustomComPort::StartLogging() {
+  if (ShuttingDown()) return;
+  log_.Start(LogRecorder().get());
+}
+void TRivuCustomComPort::StopLogging() {
+  if (ShuttingDown()) return;
+  log_.Stop(LogRecorder().get());
+}
 
 void TRivuCustomComPort::AddTraceEntry(char Kind, char C) {
   if (ShuttingDown()) return;

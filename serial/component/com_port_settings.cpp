@@ -1,9 +1,9 @@
 // Property setters of the com port component. A setter whose value equals
 // the stored one does nothing, unless the re-apply pass after an open asks
 // for the settings to be sent again.
-#include "serial/check_exception.h"
-#include "serial/com_port.h"
-#include "serial/error_codes.h"
+#include "serial/component/com_port.h"
+#include "serial/errors/check_exception.h"
+#include "serial/errors/error_codes.h"
 
 namespace {
 

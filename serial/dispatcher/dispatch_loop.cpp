@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "serial/dispatcher.h"
-#include "serial/dispatcher_thread.h"
+#include "serial/dispatcher/dispatcher.h"
+#include "serial/dispatcher/dispatcher_thread.h"
 
 namespace {
 // Timer and status triggers, and triggers with someone to tell, are looked

@@ -1,10 +1,10 @@
-#include "serial/dispatcher.h"
+#include "serial/dispatcher/dispatcher.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "serial/dispatcher_thread.h"
-#include "serial/error_codes.h"
+#include "serial/dispatcher/dispatcher_thread.h"
+#include "serial/errors/error_codes.h"
 
 namespace {
 

@@ -47,13 +47,13 @@
 #include <string_view>
 #include <vector>
 
-#include "serial/dcb.h"
-#include "serial/dispatch_log.h"
-#include "serial/dispatcher_owner.h"
-#include "serial/event.h"
-#include "serial/io_queue.h"
-#include "serial/platform.h"
-#include "serial/trace.h"
+#include "serial/dispatcher/dcb.h"
+#include "serial/dispatcher/dispatcher_owner.h"
+#include "serial/dispatcher/event.h"
+#include "serial/dispatcher/io_queue.h"
+#include "serial/platform/platform.h"
+#include "serial/recording/dispatch_log.h"
+#include "serial/recording/trace.h"
 
 class TRivuDispatcherThread;
 
@@ -218,6 +218,8 @@ class TRivuBaseDispatcher {
   }
 
   // --- Device operations (the device layer implements them) ---
+  // Names the calling background thread where the platform can.
+  virtual void NameThread(const char* /*Name*/) {}
   virtual int32_t EscapeComFunction(int32_t Code) = 0;
   virtual int32_t FlushCom(int32_t Which) = 0;
   virtual uint32_t GetComError(TComStat& Stat) = 0;
@@ -311,6 +313,12 @@ class TRivuBaseDispatcher {
   bool CheckTimerTriggers();
   void ClearStatusHits();
   bool SendNotify(uint32_t Msg, uint32_t Trigger, uint32_t Data);
+  void BeginDelivery(uint32_t Msg);
+  bool DeliverOne(const std::function<void()>& Call);
+  bool DeliverToEventHandlers(uint32_t Msg, uint32_t Trigger, uint32_t Param);
+  bool DeliverToProcHandlers(uint32_t Msg, uint32_t Trigger, uint32_t Param);
+  bool DeliverToWindows(uint32_t Msg, uint32_t Trigger, uint32_t Param);
+  bool EndDelivery(uint32_t Msg, uint32_t Trigger, bool Delivered);
   int32_t NewTriggerHandle();
   int32_t PeekBlockPrim(void* Block, uint32_t Offset, uint32_t Len, uint32_t& NewTail);
   uint32_t CountLocked() const;
@@ -371,13 +379,9 @@ class TRivuBaseDispatcher {
   TTraceRecorder TraceRec{DispLock};
   TDispatchLog DLog{DispLock};
   TRivuEvent GeneralEvent{TRivuEvent::TKind::AutoReset};
-  TRivuEvent OutputEvent{TRivuEvent::TKind::AutoReset};
-  TRivuEvent OutFlushEvent{TRivuEvent::TKind::AutoReset};
-  std::atomic<bool> EventsOpen{false};
   uint32_t CurEvent = 0;
   std::atomic<bool> RingSeen{false};
   TIOQueue Queue;
-  TIOQueue LogQueue;
   std::unique_ptr<uint8_t[]> OutBuf;
   uint32_t OutHead = 0, OutTail = 0;
   bool OutFull = false;
@@ -396,7 +400,6 @@ class TRivuBaseDispatcher {
   std::array<void*, 3> DataPointers{};
   std::string PortName_;
   std::atomic<bool> FailureReported{false};
-  std::atomic<bool> BuffersReleased{false};
 
   // Waits for bytes, for the output to empty and for threads to end sleep
   // here; WakeWaiters bumps the generation.

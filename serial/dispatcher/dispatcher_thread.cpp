@@ -1,7 +1,6 @@
-#include "serial/dispatcher_thread.h"
+#include "serial/dispatcher/dispatcher_thread.h"
 
-#include "serial/dispatcher.h"
-#include "serial/thread_name.h"
+#include "serial/dispatcher/dispatcher.h"
 
 TRivuDispatcherThread::~TRivuDispatcherThread() {
   if (Thread_.joinable()) {
@@ -23,7 +22,7 @@ void TRivuDispatcherThread::Join() {
 }
 
 void TRivuDispatcherThread::Run() {
-  NameThisThread(Name());
+  Dispatcher_.NameThread(Name());
   try {
     Execute();
   } catch (...) {

@@ -1,4 +1,4 @@
-#include "serial/event.h"
+#include "serial/dispatcher/event.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "serial/dispatcher.h"
-#include "serial/error_codes.h"
+#include "serial/dispatcher/dispatcher.h"
+#include "serial/errors/error_codes.h"
 
 int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud, uint16_t Parity,
                                       uint16_t DataBits, uint16_t StopBits, uint32_t InSize,
@@ -13,13 +13,9 @@ int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud
   Notifying = false;
   HandlerListDirty = false;
   GeneralEvent.Reset();
-  OutputEvent.Reset();
-  OutFlushEvent.Reset();
-  EventsOpen = true;
 
   auto Fail = [this](int32_t Code) {
     DonePort();
-    EventsOpen = false;
     return Code;
   };
 

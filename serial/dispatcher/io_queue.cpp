@@ -1,4 +1,4 @@
-#include "serial/io_queue.h"
+#include "serial/dispatcher/io_queue.h"
 
 #include <algorithm>
 #include <chrono>

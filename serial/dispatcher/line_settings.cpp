@@ -3,8 +3,8 @@
 #include <chrono>
 #include <thread>
 
-#include "serial/dispatcher.h"
-#include "serial/error_codes.h"
+#include "serial/dispatcher/dispatcher.h"
+#include "serial/errors/error_codes.h"
 
 namespace {
 

@@ -2,101 +2,117 @@
 #include <algorithm>
 #include <climits>
 
-#include "serial/dispatcher.h"
-#include "serial/error_codes.h"
+#include "serial/dispatcher/dispatcher.h"
+#include "serial/errors/error_codes.h"
 
 namespace {
 constexpr int kWindowSendTimeoutMs = 3000;
 constexpr auto kTick = std::chrono::milliseconds(55);
 }  // namespace
 
+// One notification, in four steps: begin the delivery (deferred consumption
+// on for avail and data notifications), hand it to the event handlers, the
+// procedure handlers and the windows in that order, then end it (the bytes
+// the handlers read are consumed, the handler lists tidied). False when a
+// handler closed the port, or an avail handler did not read what it was told.
 bool TRivuBaseDispatcher::SendNotify(uint32_t Msg, uint32_t Trigger, uint32_t Data) {
   if (!HandlersNeeded) return true;
+  BeginDelivery(Msg);
+  const uint32_t Param = (uint32_t(PortIndex_) << 16) + Data;
+  const bool Delivered = DeliverToEventHandlers(Msg, Trigger, Param) &&
+                         DeliverToProcHandlers(Msg, Trigger, Param) &&
+                         DeliverToWindows(Msg, Trigger, Param);
+  return EndDelivery(Msg, Trigger, Delivered);
+}
+
+void TRivuBaseDispatcher::BeginDelivery(uint32_t Msg) {
   {
     std::lock_guard Lock(DispLock);
     Notifying = true;
   }
+  std::lock_guard Lock(InLock);
+  AvailReadMax = 0;
+  AvailReadCount = 0;
+  AvailNotifying = Msg == nmTriggerAvail || Msg == nmTriggerData;
+}
+
+bool TRivuBaseDispatcher::DeliverOne(const std::function<void()>& Call) {
+  // Each handler reads the announced bytes from the start.
   {
     std::lock_guard Lock(InLock);
-    AvailReadMax = 0;
-    AvailReadCount = 0;
-    AvailNotifying = Msg == nmTriggerAvail || Msg == nmTriggerData;
-  }
-  const uint32_t Param = (uint32_t(PortIndex_) << 16) + Data;
-  bool Result = true;
-  bool Stopped = false;
-
-  auto Fold = [this] {
-    std::lock_guard Lock(InLock);
     AvailReadMax = std::max(AvailReadMax, AvailReadCount);
-  };
-  // Each handler reads the announced bytes from the start; returns false
-  // when a handler asked for the port to close.
-  auto Deliver = [&](const std::function<void()>& Call) {
-    {
-      std::lock_guard Lock(InLock);
-      AvailReadMax = std::max(AvailReadMax, AvailReadCount);
-      AvailReadCount = 0;
-    }
-    Call();
-    Fold();
-    if (DonePending) {
-      Result = false;
-      Stopped = true;
-      std::lock_guard Lock(InLock);
-      AvailNotifying = false;
-      return false;
-    }
-    return true;
-  };
+    AvailReadCount = 0;
+  }
+  Call();
+  std::lock_guard Lock(InLock);
+  AvailReadMax = std::max(AvailReadMax, AvailReadCount);
+  if (!DonePending) return true;
+  // The handler closed the port: nothing more is delivered or consumed.
+  AvailNotifying = false;
+  return false;
+}
 
-  for (size_t I = 0; !Stopped; ++I) {
+bool TRivuBaseDispatcher::DeliverToEventHandlers(uint32_t Msg, uint32_t Trigger, uint32_t Param) {
+  for (size_t I = 0;; ++I) {
     TTriggerEvent Event;
     TNotifyWindow* Sync = nullptr;
     {
       std::lock_guard Lock(DispLock);
-      if (I >= EventHandlers.size()) break;
+      if (I >= EventHandlers.size()) return true;
       if (EventHandlers[I].Deleted) continue;
       Event = EventHandlers[I].Event;
       Sync = EventHandlers[I].SyncWindow.get();
     }
-    Deliver([&] {
+    const bool Going = DeliverOne([&] {
       if (Sync) {
         Sync->Send(Msg, Trigger, intptr_t(Param), INT_MAX);
       } else {
         Event(Msg, Trigger, Param);
       }
     });
+    if (!Going) return false;
   }
-  for (size_t I = 0; !Stopped; ++I) {
+}
+
+bool TRivuBaseDispatcher::DeliverToProcHandlers(uint32_t Msg, uint32_t Trigger, uint32_t Param) {
+  for (size_t I = 0;; ++I) {
     TTriggerProc Proc;
     {
       std::lock_guard Lock(DispLock);
-      if (I >= ProcHandlers.size()) break;
+      if (I >= ProcHandlers.size()) return true;
       if (ProcHandlers[I].Deleted) continue;
       Proc = ProcHandlers[I].Proc;
     }
-    Deliver([&] { Proc(Msg, Trigger, Param); });
+    if (!DeliverOne([&] { Proc(Msg, Trigger, Param); })) return false;
   }
-  bool WindowsWanted;
+}
+
+bool TRivuBaseDispatcher::DeliverToWindows(uint32_t Msg, uint32_t Trigger, uint32_t Param) {
   {
+    // The component's own window alone is skipped while its port handler is off.
     std::lock_guard Lock(DispLock);
-    WindowsWanted = WndHandlers.size() > 1 || PortHandlerOn;
+    if (WndHandlers.size() <= 1 && !PortHandlerOn) return true;
   }
-  for (size_t I = 0; WindowsWanted && !Stopped; ++I) {
+  for (size_t I = 0;; ++I) {
     TNotifyWindow* Window;
     {
       std::lock_guard Lock(DispLock);
-      if (I >= WndHandlers.size()) break;
+      if (I >= WndHandlers.size()) return true;
       if (WndHandlers[I].Deleted) continue;
       Window = WndHandlers[I].Window;
     }
-    Deliver([&] { Window->Send(Msg, Trigger, intptr_t(Param), kWindowSendTimeoutMs); });
+    const bool Going =
+        DeliverOne([&] { Window->Send(Msg, Trigger, intptr_t(Param), kWindowSendTimeoutMs); });
+    if (!Going) return false;
   }
+}
 
+bool TRivuBaseDispatcher::EndDelivery(uint32_t Msg, uint32_t Trigger, bool Delivered) {
+  bool Result = Delivered;
   {
     std::lock_guard Lock(InLock);
-    if (!Stopped && AvailNotifying) {
+    if (Delivered && AvailNotifying) {
+      // Deferred consumption: what the most reading handler read is taken.
       AvailReadMax = std::max(AvailReadMax, AvailReadCount);
       AvailNotifying = false;
       if (DispBuf && AvailReadMax != 0) {
@@ -107,16 +123,14 @@ bool TRivuBaseDispatcher::SendNotify(uint32_t Msg, uint32_t Trigger, uint32_t Da
     }
     AvailReadCount = 0;
   }
-  {
-    std::lock_guard Lock(DispLock);
-    Notifying = false;
-    if (HandlerListDirty) {
-      std::erase_if(WndHandlers, [](const TWndHandler& H) { return H.Deleted; });
-      std::erase_if(ProcHandlers, [](const TProcHandler& H) { return H.Deleted; });
-      std::erase_if(EventHandlers, [](const TEventHandler& H) { return H.Deleted; });
-      HandlerListDirty = false;
-      UpdateHandlerFlags(fuKeepPort);
-    }
+  std::lock_guard Lock(DispLock);
+  Notifying = false;
+  if (HandlerListDirty) {
+    std::erase_if(WndHandlers, [](const TWndHandler& H) { return H.Deleted; });
+    std::erase_if(ProcHandlers, [](const TProcHandler& H) { return H.Deleted; });
+    std::erase_if(EventHandlers, [](const TEventHandler& H) { return H.Deleted; });
+    HandlerListDirty = false;
+    UpdateHandlerFlags(fuKeepPort);
   }
   return Result;
 }

@@ -1,9 +1,8 @@
-#include "serial/check_exception.h"
+#include "serial/errors/check_exception.h"
 
-#include "serial/base_component.h"
-#include "serial/error_codes.h"
-#include "serial/exceptions.h"
-#include "serial/message_lookup.h"
+#include "serial/errors/error_codes.h"
+#include "serial/errors/exceptions.h"
+#include "serial/errors/message_lookup.h"
 
 namespace {
 
@@ -187,7 +186,7 @@ void RaiseMapped(int32_t code) {
 
 }  // namespace
 
-int32_t CheckException(const TRivuBaseComponent* component, int32_t code) {
+int32_t CheckException(const TRivuLoadState* component, int32_t code) {
   if (code >= 0) return code;
   // A component restored from its stored description must not fail half-way.
   if (component != nullptr && component->Loading()) return code;

@@ -1,8 +1,8 @@
-#include "serial/exceptions.h"
+#include "serial/errors/exceptions.h"
 
 #include <limits>
 
-#include "serial/message_lookup.h"
+#include "serial/errors/message_lookup.h"
 
 ERivuException::ERivuException(int32_t code)
     : Exception(RivuLoadStr(static_cast<int16_t>(code))), errorCode_(code) {}

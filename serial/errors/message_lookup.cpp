@@ -1,17 +1,9 @@
-#include "serial/message_lookup.h"
+#include "serial/errors/message_lookup.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "serial/platform_error_text.h"
-
-namespace {
-
-int32_t Magnitude(int32_t number) {
-  return number < 0 ? -number : number;
-}
-
-}  // namespace
+#include "serial/errors/platform_error_text.h"
 
 std::string_view FindMessageText(std::span<const RivuMessageNumberLookupRecord> table,
                                  int32_t magnitude) {
@@ -19,7 +11,7 @@ std::string_view FindMessageText(std::span<const RivuMessageNumberLookupRecord> 
   std::size_t hi = table.size();
   while (lo < hi) {
     const std::size_t mid = lo + (hi - lo) / 2;
-    const int32_t probe = Magnitude(table[mid].number);
+    const int32_t probe = MessageMagnitude(table[mid].number);
     if (probe == magnitude) return table[mid].text.substr(0, RivuMaxMessageLength);
     if (probe < magnitude) {
       lo = mid + 1;
@@ -31,7 +23,7 @@ std::string_view FindMessageText(std::span<const RivuMessageNumberLookupRecord> 
 }
 
 std::string RivuLoadStr(int16_t code) {
-  const int32_t magnitude = Magnitude(code);
+  const int32_t magnitude = MessageMagnitude(code);
   const std::string_view text = FindMessageText(RivuMessageNumberLookup, magnitude);
   if (!text.empty()) return std::string(text);
   return PlatformErrorText(magnitude);
@@ -51,5 +43,5 @@ char* RivuLoadZ(char* dest, int32_t code) {
 }
 
 std::string MessageNumberToString(int16_t code) {
-  return std::string(FindMessageText(RivuMessageNumberLookup, Magnitude(code)));
+  return std::string(FindMessageText(RivuMessageNumberLookup, MessageMagnitude(code)));
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "serial/message_table.h"
+#include "serial/errors/message_table.h"
 
 // The table text for the code's magnitude, else the platform's cleaned text
 // for that number, else empty. At most 255 characters.

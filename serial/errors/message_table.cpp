@@ -1,6 +1,6 @@
-#include "serial/message_table.h"
+#include "serial/errors/message_table.h"
 
-#include "serial/error_codes.h"
+#include "serial/errors/error_codes.h"
 
 namespace {
 
@@ -415,13 +415,10 @@ constexpr R kRecords[] = {
     {15608, "DCD "},
 };
 
-constexpr int32_t Magnitude(int32_t number) {
-  return number < 0 ? -number : number;
-}
-
 constexpr bool SortedByUniqueMagnitude(std::span<const R> records) {
   for (std::size_t i = 1; i < records.size(); ++i) {
-    if (Magnitude(records[i - 1].number) >= Magnitude(records[i].number)) return false;
+    if (MessageMagnitude(records[i - 1].number) >= MessageMagnitude(records[i].number))
+      return false;
   }
   return true;
 }

@@ -11,6 +11,12 @@ struct RivuMessageNumberLookupRecord {
   std::string_view text;
 };
 
+// The table is ordered and searched by a number's magnitude: error codes are
+// negative, message numbers positive.
+constexpr int32_t MessageMagnitude(int32_t number) {
+  return number < 0 ? -number : number;
+}
+
 // Longest text an entry or a looked-up message may have.
 inline constexpr std::size_t RivuMaxMessageLength = 255;
 

@@ -1,8 +1,8 @@
-#include "serial/platform_error_text.h"
+#include "serial/errors/platform_error_text.h"
 
 #include <cstring>
 
-#include "serial/message_table.h"
+#include "serial/errors/message_table.h"
 
 namespace {
 

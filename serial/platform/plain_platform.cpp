@@ -4,8 +4,8 @@
 #include <mutex>
 #include <thread>
 
-#include "serial/platform.h"
-#include "serial/queued_window.h"
+#include "serial/platform/platform.h"
+#include "serial/platform/queued_window.h"
 
 namespace {
 

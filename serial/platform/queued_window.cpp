@@ -1,4 +1,4 @@
-#include "serial/queued_window.h"
+#include "serial/platform/queued_window.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "serial/platform.h"
+#include "serial/platform/platform.h"
 
 class TQueuedNotifyWindow : public TNotifyWindow {
  public:

@@ -1,7 +1,6 @@
 // The port dialog's trial open through the device layer.
-#include "serial/port_avail.h"
-#include "serial/port_errors.h"
-#include "serial/posix_dispatcher.h"
+#include "serial/ports/port_avail.h"
+#include "serial/posix/posix_dispatcher.h"
 
 namespace {
 
@@ -11,17 +10,7 @@ TProbeResult DeviceLayerProbe(const std::string& Path) {
     dispatcher.CloseCom();
     return TProbeResult::prOpened;
   }
-  switch (dispatcher.LastDeviceError()) {
-    case oeAccessDenied:
-      return TProbeResult::prInUse;
-    case oePermissionDenied:
-      return TProbeResult::prAccessDenied;
-    case oeFileNotFound:
-    case oePathNotFound:
-      return TProbeResult::prNoDevice;
-    default:
-      return TProbeResult::prFailed;
-  }
+  return ClassifyPortError(dispatcher.LastDeviceError());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "serial/port_avail.h"
+#include "serial/ports/port_avail.h"
 
 bool UseDispatcherForAvail = true;
 bool ShowPortsInUse = true;

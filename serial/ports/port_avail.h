@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "serial/port_map.h"
-#include "serial/port_probe.h"
+#include "serial/ports/port_map.h"
+#include "serial/ports/port_probe.h"
 
 // Test a port through the device layer's open and close rather than directly.
 extern bool UseDispatcherForAvail;

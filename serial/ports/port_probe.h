@@ -1,5 +1,7 @@
 // A trial open of a serial device: open it the way the device layer does and
-// close it again at once, telling why it failed.
+// close it again at once, telling why it failed. Both trial opens (direct and
+// through a dispatcher) give the device layer's error number, and one
+// classification reads it.
 #pragma once
 
 #include <string>
@@ -12,12 +14,13 @@ enum class TProbeResult {
   prFailed,        // any other reason
 };
 
-// What an errno from open, flock or TIOCEXCL means for a trial open.
-TProbeResult ClassifyOpenError(int Errno);
+// What a port error number of the device layer (a failed open) means.
+TProbeResult ClassifyPortError(int32_t PortError);
 
-// open(O_RDWR|O_NOCTTY|O_NONBLOCK|O_CLOEXEC), flock(LOCK_EX|LOCK_NB), TIOCEXCL,
-// then undo all three. Locks are per open file description, so a port held
-// through another descriptor of this same process reads as in use too.
+// The device layer's open without its settings, then closed again. Locks are
+// per open file description, so a port held through another descriptor of
+// this same process reads as in use too; a path that is no terminal is no
+// device.
 TProbeResult ProbeDevice(const std::string& Path);
 
 // A short text for a result ("in use by another program").

@@ -1,4 +1,4 @@
-#include "serial/posix_device.h"
+#include "serial/posix/posix_device.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -12,7 +12,7 @@
 
 #include <cerrno>
 
-#include "serial/port_errors.h"
+#include "serial/posix/port_errors.h"
 
 int32_t PortErrorNumber(int Errno) {
   switch (Errno) {
@@ -83,7 +83,11 @@ bool NoModemLines(int Err) {
 
 }  // namespace
 
-int Open(const std::string& Path, int32_t& Error) {
+namespace {
+
+// The descriptor, locked and exclusive, with its settings in T; -1 and Error
+// when any step fails (a path that is no terminal is no device).
+int OpenHeld(const std::string& Path, int32_t& Error, termios& T) {
   const int Fd = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (Fd < 0) {
     Error = PortErrorNumber(errno);
@@ -91,16 +95,36 @@ int Open(const std::string& Path, int32_t& Error) {
   }
   auto Fail = [&](int Err) {
     Error = PortErrorNumber(Err);
-    ::flock(Fd, LOCK_UN);
-    ::close(Fd);
+    Close(Fd);
     return -1;
   };
   // flock keeps out other programs that honour it (and root, whom TIOCEXCL
   // does not stop); TIOCEXCL keeps out the rest.
   if (::flock(Fd, LOCK_EX | LOCK_NB) != 0) return Fail(errno);
   if (::ioctl(Fd, TIOCEXCL) != 0 && !NoModemLines(errno)) return Fail(errno);
-  termios T{};
   if (::tcgetattr(Fd, &T) != 0) return Fail(errno);
+  return Fd;
+}
+
+}  // namespace
+
+int32_t TrialOpen(const std::string& Path) {
+  int32_t Error = 0;
+  termios T{};
+  const int Fd = OpenHeld(Path, Error, T);
+  if (Fd >= 0) Close(Fd);
+  return Fd >= 0 ? 0 : Error;
+}
+
+int Open(const std::string& Path, int32_t& Error) {
+  termios T{};
+  const int Fd = OpenHeld(Path, Error, T);
+  if (Fd < 0) return -1;
+  auto Fail = [&](int Err) {
+    Error = PortErrorNumber(Err);
+    Close(Fd);
+    return -1;
+  };
   ::cfmakeraw(&T);
   T.c_cflag |= CLOCAL | CREAD;
   T.c_cc[VMIN] = 0;

@@ -8,13 +8,16 @@
 #include <cstdint>
 #include <string>
 
-#include "serial/dcb.h"
+#include "serial/dispatcher/dcb.h"
 
 namespace posixdev {
 
 // Opens Path exclusively in raw, non-blocking mode; -1 and Error (a port
 // error number) on failure, with nothing left open.
 int Open(const std::string& Path, int32_t& Error);
+// Opens Path the way Open does, without touching its settings, and closes it
+// again at once: 0, or the port error number that Open would have given.
+int32_t TrialOpen(const std::string& Path);
 // Releases the exclusive hold and closes; false when close failed.
 bool Close(int Fd);
 

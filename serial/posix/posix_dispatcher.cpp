@@ -1,14 +1,15 @@
-#include "serial/posix_dispatcher.h"
+#include "serial/posix/posix_dispatcher.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
 
-#include "serial/error_codes.h"
-#include "serial/port_errors.h"
-#include "serial/posix_device.h"
-#include "serial/posix_threads.h"
+#include "serial/errors/error_codes.h"
+#include "serial/posix/port_errors.h"
+#include "serial/posix/posix_device.h"
+#include "serial/posix/posix_threads.h"
+#include "serial/posix/thread_name.h"
 
 namespace {
 constexpr int kStartWaitMs = 3000;
@@ -19,18 +20,21 @@ constexpr int kDispStopWaitMs = 36 * 55;
 TRivuPosixDispatcher::TRivuPosixDispatcher(TDispatcherOwner* Owner, TSerialPlatform* Platform)
     : TRivuBaseDispatcher(Owner, Platform),
       KillFd_(posixdev::MakeWakeFd()),
-      FlushFd_(posixdev::MakeWakeFd()) {}
+      WriteWakeFd_(posixdev::MakeWakeFd()) {}
 
 TRivuPosixDispatcher::~TRivuPosixDispatcher() {
   Shutdown();
   posixdev::CloseWakeFd(KillFd_);
-  posixdev::CloseWakeFd(FlushFd_);
+  posixdev::CloseWakeFd(WriteWakeFd_);
 }
 
 void TRivuPosixDispatcher::SetKillThreads() {
   TRivuBaseDispatcher::SetKillThreads();
   posixdev::SignalWakeFd(KillFd_);
-  OutputEvent.Set();  // the write thread sleeps on its events, not on the descriptor
+}
+
+void TRivuPosixDispatcher::NameThread(const char* Name) {
+  NameThisThread(Name);
 }
 
 // --- Opening and closing ---
@@ -66,7 +70,6 @@ int32_t TRivuPosixDispatcher::CloseCom() {
   if (DispatcherActive) {
     SetKillThreads();
     WaitThreadEnd(StatusThread.get(), -1);
-    OutFlushEvent.Set();
     WaitThreadEnd(WriteThread.get(), -1);
     GeneralEvent.Reset();
     WaitThreadEnd(ReadThread.get(), -1);
@@ -99,6 +102,10 @@ void TRivuPosixDispatcher::StartDispatcher() {
   if (DispatcherActive) throw std::runtime_error("Dispatcher already started.");
   DispatcherActive = true;
   KillThreads = false;
+  // A previous run's wake-ups must not reach the new threads.
+  posixdev::DrainWakeFd(KillFd_);
+  posixdev::DrainWakeFd(WriteWakeFd_);
+  FlushAcks_ = FlushRequests_.load();
   auto Launch = [this](std::unique_ptr<TRivuDispatcherThread>& Slot, auto Thread) {
     Slot = std::move(Thread);
     Slot->Start();
@@ -111,10 +118,9 @@ void TRivuPosixDispatcher::StartDispatcher() {
 }
 
 void TRivuPosixDispatcher::StopDispatcher() {
+  // The events live as long as the dispatcher, so a late waiter never
+  // touches a freed one.
   if (DispatcherActive) CloseCom();
-  // The events live as long as the dispatcher; closing them is marking them
-  // closed, once, by whichever thread gets there first.
-  EventsOpen.exchange(false);
 }
 
 // --- Device operations ---
@@ -179,9 +185,40 @@ uint32_t TRivuPosixDispatcher::DeviceOutputQueued() {
   return Fd < 0 ? 0 : posixdev::OutputQueued(Fd);
 }
 
-void TRivuPosixDispatcher::AcknowledgeFlush() {
-  FlushAcks_ = FlushRequests_.load();
+std::optional<uint64_t> TRivuPosixDispatcher::TakeOutput(std::vector<uint8_t>& Block) {
+  uint64_t Ticket;
+  {
+    std::lock_guard Lock(OutLock);
+    if (!OutBuf || (!OutFull && OutHead == OutTail)) return std::nullopt;
+    const uint8_t* Buf = OutBuf.get();
+    if (OutHead > OutTail) {
+      Block.assign(Buf + OutTail, Buf + OutHead);
+    } else {
+      Block.assign(Buf + OutTail, Buf + OutBufSize);
+      Block.insert(Block.end(), Buf, Buf + OutHead);
+    }
+    OutHead = OutTail = 0;
+    OutFull = false;
+    Ticket = FlushRequests_.load();
+  }
+  WakeWaiters();  // WaitTxSent waits for the buffer to empty
+  return Ticket;
+}
+
+void TRivuPosixDispatcher::CompleteFlush(int Fd) {
+  // Everything asked for up to now is covered: the buffer was emptied by each
+  // FlushCom, the block in hand is dropped by the caller.
+  const uint64_t Covered = FlushRequests_.load();
+  LastPurge_ = Fd >= 0 && posixdev::Purge(Fd, false) ? 1 : 0;
+  FlushAcks_ = Covered;
   WakeWaiters();
+}
+
+posixdev::TPoll TRivuPosixDispatcher::WaitWriteWork(int Fd, int TimeoutMs) {
+  const posixdev::TPoll P =
+      posixdev::Wait(Fd, posixdev::TWaitFor::Output, KillFd_, TimeoutMs, WriteWakeFd_);
+  if (P == posixdev::TPoll::Woken) posixdev::DrainWakeFd(WriteWakeFd_);
+  return P;
 }
 
 void TRivuPosixDispatcher::SetComBreak(bool On) {
@@ -198,21 +235,18 @@ int32_t TRivuPosixDispatcher::ProcessCommunications() {
 int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
   if (Which == 0) {
     if (!WriteThread || !WriteThread->Running()) return 0;
+    // The ticket is taken with the buffer emptied, so a block the write
+    // thread takes afterwards is new output and is not dropped.
+    uint64_t Ticket;
     {
       std::lock_guard Lock(OutLock);
       OutFull = false;
       OutHead = OutTail = 0;
+      Ticket = ++FlushRequests_;
     }
-    int32_t Purged = 0;
-    {
-      std::lock_guard Lock(FdMutex_);
-      if (ComHandle.load() >= 0) Purged = posixdev::Purge(ComHandle.load(), false) ? 1 : 0;
-    }
-    // Each flush waits for an acknowledgement that covers its own request, so
+    // Each flush waits for an acknowledgement that covers its own ticket, so
     // two threads flushing at once cannot take each other's.
-    const uint64_t Ticket = ++FlushRequests_;
-    OutFlushEvent.Set();
-    posixdev::SignalWakeFd(FlushFd_);
+    posixdev::SignalWakeFd(WriteWakeFd_);
     using namespace std::chrono;
     const auto Deadline = steady_clock::now() + milliseconds(kFlushAckMs);
     std::unique_lock Lock(WaitMutex);
@@ -221,7 +255,7 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
       if (!WriteThread->Running() || KillThreads || steady_clock::now() >= Deadline) break;
       WaitCv.wait_for(Lock, milliseconds(20));
     }
-    return Purged;
+    return LastPurge_.load();
   }
   int32_t Result = 0;
   std::lock_guard ReadLock(ReadMutex_);
@@ -272,7 +306,7 @@ int32_t TRivuPosixDispatcher::WriteCom(const uint8_t* Buffer, int32_t Len) {
       OutHead = L - Room;
     }
   }
-  OutputEvent.Set();
+  posixdev::SignalWakeFd(WriteWakeFd_);
   return Len;
 }
 
@@ -282,9 +316,4 @@ int32_t TRivuPosixDispatcher::OutBufUsed() {
   int32_t Used = int32_t(OutHead) - int32_t(OutTail);
   if (Used < 0) Used += int32_t(OutBufSize);
   return Used;
-}
-
-bool TRivuPosixDispatcher::DataInBuffer() {
-  std::lock_guard Lock(OutLock);
-  return OutFull || OutHead != OutTail;
 }

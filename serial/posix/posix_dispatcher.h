@@ -5,8 +5,11 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
+#include <vector>
 
-#include "serial/dispatcher.h"
+#include "serial/dispatcher/dispatcher.h"
+#include "serial/posix/posix_device.h"
 
 class TReadThread;
 class TWriteThread;
@@ -42,37 +45,53 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   void SetComBreak(bool On) override;
   int32_t LastDeviceError() const override { return LastError_.load(); }
   void SetKillThreads() override;
+  void NameThread(const char* Name) override;
 
   // Line settings writes to the device since open (a change-nothing SetLine
   // makes none).
   uint32_t ComStateWrites() const { return StateWrites_.load(); }
 
- protected:
+  // --- What the I/O threads use ---
+  // Readable for good once the threads must end.
+  int KillFd() const { return KillFd_; }
+  bool ModemLinesSupported() const { return ModemLinesOk_.load(); }
+  // Held from a read until its bytes are queued, so an input flush never lets
+  // bytes read before it reach the buffer after it.
+  std::unique_lock<std::mutex> LockRead() { return std::unique_lock(ReadMutex_); }
   // Error bits found by the status thread, taken by GetComError.
   void AddDeviceErrors(uint32_t Bits) { PendingErrors_.fetch_or(Bits); }
 
+  // Output flushes: FlushCom empties the output buffer and takes a ticket;
+  // the write thread drops the rest of any block taken before that ticket,
+  // purges the driver's queue, and acknowledges. Queued output, flushes and
+  // the end all wake the write thread through one descriptor.
+  //
+  // Moves every byte of the output buffer into Block and returns the flush
+  // ticket it was taken under; nothing when the buffer is empty.
+  std::optional<uint64_t> TakeOutput(std::vector<uint8_t>& Block);
+  // A flush asked for after the ticket a block was taken under.
+  bool FlushedSince(uint64_t Ticket) const { return FlushRequests_.load() > Ticket; }
+  bool FlushPending() const { return FlushAcks_.load() < FlushRequests_.load(); }
+  // Purges the driver's output and wakes every flush asked for so far.
+  void CompleteFlush(int Fd);
+  // Sleeps until output is queued, a flush is asked for or the threads must
+  // end; with Fd, also until the driver takes more bytes. The poll of Fd.
+  posixdev::TPoll WaitWriteWork(int Fd, int TimeoutMs);
+
  private:
-  friend class TReadThread;
-  friend class TWriteThread;
-  friend class TStatusThread;
-
   bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
-  // The write thread has dropped everything flushed so far.
-  void AcknowledgeFlush();
-  bool DataInBuffer();
 
-  int KillFd_ = -1;   // readable for good once the threads must end
-  int FlushFd_ = -1;  // wakes the write thread out of a stalled write
+  int KillFd_ = -1;
+  int WriteWakeFd_ = -1;
   // Serialises one-shot device calls of any thread with the close.
   std::mutex FdMutex_;
-  // Held by the read thread from a read until its bytes are queued, so an
-  // input flush never lets bytes read before it reach the buffer after it.
   std::mutex ReadMutex_;
   TDcb Shadow_;
   std::atomic<bool> ModemLinesOk_{false};
   std::atomic<int32_t> LastError_{0};
   std::atomic<uint32_t> PendingErrors_{0};
   std::atomic<uint32_t> StateWrites_{0};
-  std::atomic<uint64_t> FlushRequests_{0};
+  std::atomic<uint64_t> FlushRequests_{0};  // changed under the output lock
   std::atomic<uint64_t> FlushAcks_{0};
+  std::atomic<int32_t> LastPurge_{0};
 };

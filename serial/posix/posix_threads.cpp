@@ -1,11 +1,11 @@
-#include "serial/posix_threads.h"
+#include "serial/posix/posix_threads.h"
 
 #include <cstring>
 #include <new>
 
-#include "serial/error_codes.h"
-#include "serial/posix_device.h"
-#include "serial/posix_dispatcher.h"
+#include "serial/errors/error_codes.h"
+#include "serial/posix/posix_device.h"
+#include "serial/posix/posix_dispatcher.h"
 
 namespace {
 // One read takes what the driver holds, up to its usual buffer size; the
@@ -39,7 +39,7 @@ void TReadThread::Execute() {
     // Received bytes wake the thread at once; the slice only bounds how long
     // a stop could go unseen should the wake descriptor fail.
     const posixdev::TPoll P =
-        posixdev::Wait(Fd, posixdev::TWaitFor::Input, Port.KillFd_, kReadWaitMs);
+        posixdev::Wait(Fd, posixdev::TWaitFor::Input, Port.KillFd(), kReadWaitMs);
     if (Stopping()) break;
     if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
       Result = ecDeviceRead;
@@ -53,7 +53,7 @@ void TReadThread::Execute() {
     // One read takes what the driver holds; only a full one can have left
     // more behind. Each read becomes one chunk of its size.
     do {
-      std::lock_guard Lock(Port.ReadMutex_);
+      const auto Lock = Port.LockRead();
       N = posixdev::Read(Fd, Scratch.data(), Scratch.size());
       if (N <= 0) break;
       Total += N;
@@ -61,7 +61,7 @@ void TReadThread::Execute() {
         auto Chunk = std::make_unique<TDataBuffer>(N);
         std::memcpy(Chunk->Data.get(), Scratch.data(), size_t(N));
         Chunk->Used = N;
-        Port.Queue.Push(std::move(Chunk), !MoveHere);
+        Port.GetQueue().Push(std::move(Chunk), !MoveHere);
       } catch (const std::bad_alloc&) {
         Result = ecNoMem;
         Port.SetKillThreads();
@@ -87,60 +87,42 @@ void TReadThread::Execute() {
 void TWriteThread::Execute() {
   Port.ThreadStart();
   int32_t Result = 0;
+  const int Fd = Port.ComHandleNow();
   while (!Stopping()) {
-    const int Which = TRivuEvent::WaitAny({&Port.OutputEvent, &Port.OutFlushEvent}, kWriteWaitMs);
-    if (Which == 0) {
-      if (Port.GetKillThreads()) break;
-      const int32_t R = WriteSerial();
+    if (Port.FlushPending()) {
+      Port.CompleteFlush(Fd);  // no block in hand: nothing more to drop
+    } else if (const auto Ticket = Port.TakeOutput(Block)) {
+      const int32_t R = WriteBlock(Fd, *Ticket);
       if (R != 0) {
         if (R != posixdev::ioInvalidHandle) Result = ecDeviceWrite;
         Port.SetKillThreads();
       }
-    } else if (Which == 1) {
-      Port.AcknowledgeFlush();
+    } else {
+      Port.WaitWriteWork(-1, kWriteWaitMs);
     }
   }
   SetReturnValue(Result);
 }
 
-int32_t TWriteThread::WriteSerial() {
-  while (Port.DataInBuffer()) {
-    {
-      std::lock_guard Lock(Port.OutLock);
-      if (!Port.OutBuf) return 0;
-      const uint32_t Size = Port.OutBufSize;
-      const uint8_t* Buf = Port.OutBuf.get();
-      if (Port.OutHead > Port.OutTail) {
-        Block.assign(Buf + Port.OutTail, Buf + Port.OutHead);
-      } else {
-        Block.assign(Buf + Port.OutTail, Buf + Size);
-        Block.insert(Block.end(), Buf, Buf + Port.OutHead);
-      }
-      Port.OutHead = Port.OutTail = 0;
-      Port.OutFull = false;
+int32_t TWriteThread::WriteBlock(int Fd, uint64_t Ticket) {
+  size_t Sent = 0;
+  while (Sent < Block.size()) {
+    if (Stopping()) return 0;
+    // A flush asked for after this block was taken drops the rest of it, and
+    // only then purges the driver: no byte of a flushed block goes out later.
+    if (Port.FlushedSince(Ticket)) {
+      Port.CompleteFlush(Fd);
+      return 0;
     }
-    Port.WakeWaiters();  // WaitTxSent waits for the buffer to empty
-    size_t Sent = 0;
-    while (Sent < Block.size()) {
-      if (Stopping()) return 0;
-      const int Fd = Port.ComHandleNow();
-      const int32_t N = posixdev::Write(Fd, Block.data() + Sent, Block.size() - Sent);
-      if (N < 0) return N == posixdev::ioInvalidHandle ? N : ecDeviceWrite;
-      if (N > 0) {
-        Sent += size_t(N);
-        continue;
-      }
-      // The driver is full: wait for room, a flush or the end.
-      const posixdev::TPoll P =
-          posixdev::Wait(Fd, posixdev::TWaitFor::Output, Port.KillFd_, kSliceMs, Port.FlushFd_);
-      if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) return ecDeviceWrite;
-      if (P == posixdev::TPoll::Woken) posixdev::DrainWakeFd(Port.FlushFd_);
-      if (Port.OutFlushEvent.TryWait()) {
-        // The flush dropped the rest of this block.
-        Port.AcknowledgeFlush();
-        return 0;
-      }
+    const int32_t N = posixdev::Write(Fd, Block.data() + Sent, Block.size() - Sent);
+    if (N < 0) return N == posixdev::ioInvalidHandle ? N : ecDeviceWrite;
+    if (N > 0) {
+      Sent += size_t(N);
+      continue;
     }
+    // The driver is full: wait for room, a flush or the end.
+    const posixdev::TPoll P = Port.WaitWriteWork(Fd, kSliceMs);
+    if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) return ecDeviceWrite;
   }
   return 0;
 }
@@ -148,7 +130,7 @@ int32_t TWriteThread::WriteSerial() {
 void TStatusThread::Execute() {
   Port.ThreadStart();
   int32_t Result = 0;
-  const bool Lines = Port.ModemLinesOk_;
+  const bool Lines = Port.ModemLinesSupported();
   const int Fd = Port.ComHandleNow();
   uint8_t OldLines = Lines ? posixdev::ModemLines(Fd) : 0;
   posixdev::TCounters OldCounts;
@@ -157,7 +139,7 @@ void TStatusThread::Execute() {
   // poll reports that at once.
   const int Slice = Lines ? kLinesSliceMs : kHangUpWaitMs;
   while (!Stopping()) {
-    const posixdev::TPoll P = posixdev::Wait(Fd, posixdev::TWaitFor::HangUp, Port.KillFd_, Slice);
+    const posixdev::TPoll P = posixdev::Wait(Fd, posixdev::TWaitFor::HangUp, Port.KillFd(), Slice);
     if (Stopping()) break;
     if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
       Result = ecDeviceRead;
@@ -191,7 +173,7 @@ void TStatusThread::Execute() {
     }
     if (Events & evStatusEvents) {
       try {
-        Port.Queue.Push(std::make_unique<TStatusBuffer>(Events));
+        Port.GetQueue().Push(std::make_unique<TStatusBuffer>(Events));
       } catch (const std::bad_alloc&) {
         Result = ecNoMem;
         Port.SetKillThreads();

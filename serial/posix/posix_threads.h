@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "serial/dispatcher_thread.h"
-#include "serial/io_queue.h"
+#include "serial/dispatcher/dispatcher_thread.h"
+#include "serial/dispatcher/io_queue.h"
 
 class TRivuPosixDispatcher;
 
@@ -41,7 +41,7 @@ class TWriteThread : public TRivuPosixThread {
   void Execute() override;
 
  private:
-  int32_t WriteSerial();
+  int32_t WriteBlock(int Fd, uint64_t Ticket);
   std::vector<uint8_t> Block;
 };
 

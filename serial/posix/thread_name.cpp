@@ -1,4 +1,4 @@
-#include "serial/thread_name.h"
+#include "serial/posix/thread_name.h"
 
 #include <pthread.h>
 

@@ -1,4 +1,4 @@
-#include "serial/byte_items.h"
+#include "serial/recording/byte_items.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "serial/dispatch_log.h"
+#include "serial/recording/dispatch_log.h"
 
 #include <chrono>
 #include <cstdio>
@@ -6,12 +6,12 @@
 #include <ctime>
 #include <iterator>
 
-#include "serial/byte_items.h"
-#include "serial/error_codes.h"
-#include "serial/message_lookup.h"
-#include "serial/message_table.h"
-#include "serial/system_info.h"
-#include "serial/text_file.h"
+#include "serial/errors/error_codes.h"
+#include "serial/errors/message_lookup.h"
+#include "serial/errors/message_table.h"
+#include "serial/recording/byte_items.h"
+#include "serial/recording/system_info.h"
+#include "serial/recording/text_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "serial/system_info.h"
+#include "serial/recording/system_info.h"
 
 #include <sys/utsname.h>
 

@@ -1,11 +1,11 @@
-#include "serial/text_file.h"
+#include "serial/recording/text_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "serial/error_codes.h"
+#include "serial/errors/error_codes.h"
 
 int32_t FileErrorNumber(int err) {
   switch (err) {

@@ -1,10 +1,10 @@
-#include "serial/trace.h"
+#include "serial/recording/trace.h"
 
 #include <new>
 
-#include "serial/byte_items.h"
-#include "serial/error_codes.h"
-#include "serial/text_file.h"
+#include "serial/errors/error_codes.h"
+#include "serial/recording/byte_items.h"
+#include "serial/recording/text_file.h"
 
 namespace {
 

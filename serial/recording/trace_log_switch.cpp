@@ -1,12 +1,12 @@
-#include "serial/trace_log_switch.h"
+#include "serial/recording/trace_log_switch.h"
 
 #include <algorithm>
 
-#include "serial/check_exception.h"
-#include "serial/error_codes.h"
+#include "serial/errors/check_exception.h"
+#include "serial/errors/error_codes.h"
 
 TTraceLogSwitch::TTraceLogSwitch(uint32_t maxSize, uint32_t size, std::string fileName, bool hex,
-                                 bool allHex, const TRivuBaseComponent* owner)
+                                 bool allHex, const TRivuLoadState* owner)
     : maxSize_(maxSize),
       size_(std::min(size, maxSize)),
       fileName_(std::move(fileName)),

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-class TRivuBaseComponent;
+class TRivuLoadState;
 
 enum TTraceLogState : uint8_t {
   tlOff,
@@ -42,7 +42,7 @@ class ITraceLogRecorder {
 class TTraceLogSwitch {
  public:
   TTraceLogSwitch(uint32_t maxSize, uint32_t size, std::string fileName, bool hex, bool allHex,
-                  const TRivuBaseComponent* owner = nullptr);
+                  const TRivuLoadState* owner = nullptr);
 
   TTraceLogState State() const { return state_; }
   uint32_t Size() const { return size_; }
@@ -83,6 +83,6 @@ class TTraceLogSwitch {
   std::string fileName_;
   bool hex_;
   bool allHex_;
-  const TRivuBaseComponent* owner_;
+  const TRivuLoadState* owner_;
   TTraceLogState state_ = tlOff;
 };

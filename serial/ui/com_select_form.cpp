@@ -4,7 +4,7 @@
 #include <QListView>
 #include <QScreen>
 
-#include "serial/port_avail.h"
+#include "serial/ports/port_avail.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <string>
 
-#include "serial/exceptions.h"
+#include "serial/errors/exceptions.h"
 
 // The toolkit's conversion error: a plain exception with a message, outside
 // the serial component's own hierarchy.

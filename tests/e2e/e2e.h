@@ -21,7 +21,7 @@
 #include "download/request_header.h"
 #include "download/task_state.h"
 #include "download/up_thread.h"
-#include "serial/com_port.h"
+#include "serial/component/com_port.h"
 #include "tests/serial/port_scratch.h"
 #include "tools/boxsim/simulator.h"
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "download/download_port.h"
-#include "serial/error_codes.h"
-#include "serial/exceptions.h"
+#include "serial/errors/error_codes.h"
+#include "serial/errors/exceptions.h"
 
 class TScriptedPort : public TDownloadPort {
  public:

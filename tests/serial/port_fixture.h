@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/posix_dispatcher.h"
+#include "serial/posix/posix_dispatcher.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/wait_until.h"
 

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "serial/port_map.h"
+#include "serial/ports/port_map.h"
 
 namespace port_scratch {
 

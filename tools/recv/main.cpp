@@ -13,8 +13,8 @@
 #include "download/com_port_link.h"
 #include "download/task_state.h"
 #include "download/up_thread.h"
-#include "serial/com_port.h"
-#include "serial/port_map.h"
+#include "serial/component/com_port.h"
+#include "serial/ports/port_map.h"
 #include "tools/recv/recv_options.h"
 #include "tools/recv/recv_view.h"
 

@@ -1,5 +1,5 @@
 // The com port component over pseudo-terminals linked as COM numbers.
-#include "serial/com_port.h"
+#include "serial/component/com_port.h"
 
 #include <gtest/gtest.h>
 #include <termios.h>
@@ -9,10 +9,10 @@
 #include <fstream>
 #include <thread>
 
-#include "serial/error_codes.h"
-#include "serial/exceptions.h"
-#include "serial/port_avail.h"
-#include "serial/posix_dispatcher.h"
+#include "serial/errors/error_codes.h"
+#include "serial/errors/exceptions.h"
+#include "serial/ports/port_avail.h"
+#include "serial/posix/posix_dispatcher.h"
 #include "tests/serial/port_scratch.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/wait_until.h"

@@ -4,9 +4,9 @@
 #include <atomic>
 #include <thread>
 
-#include "serial/event.h"
-#include "serial/io_queue.h"
-#include "serial/platform.h"
+#include "serial/dispatcher/event.h"
+#include "serial/dispatcher/io_queue.h"
+#include "serial/platform/platform.h"
 #include "tests/support/wait_until.h"
 
 using namespace std::chrono_literals;

@@ -1,9 +1,9 @@
 // Line settings on the device, modem status and line errors.
 #include <termios.h>
 
-#include "serial/error_codes.h"
-#include "serial/port_errors.h"
-#include "serial/posix_device.h"
+#include "serial/errors/error_codes.h"
+#include "serial/posix/port_errors.h"
+#include "serial/posix/posix_device.h"
 #include "tests/serial/port_fixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Notifications, deferred consumption and trigger bookkeeping.
 #include <atomic>
 
-#include "serial/error_codes.h"
+#include "serial/errors/error_codes.h"
 #include "tests/serial/port_fixture.h"
 
 namespace {

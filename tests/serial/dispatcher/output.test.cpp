@@ -3,7 +3,7 @@
 #include <numeric>
 #include <thread>
 
-#include "serial/error_codes.h"
+#include "serial/errors/error_codes.h"
 #include "tests/serial/port_fixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The dispatch buffer as a reader sees it, over a real pseudo-terminal.
 #include <thread>
 
-#include "serial/error_codes.h"
+#include "serial/errors/error_codes.h"
 #include "tests/serial/port_fixture.h"
 
 TEST(DispatchRing, FreshPortIsEmpty) {

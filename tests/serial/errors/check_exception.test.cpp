@@ -1,4 +1,4 @@
-#include "serial/check_exception.h"
+#include "serial/errors/check_exception.h"
 
 #include <cxxabi.h>
 #include <gtest/gtest.h>
@@ -12,11 +12,11 @@
 #include <typeindex>
 #include <vector>
 
-#include "serial/base_component.h"
-#include "serial/error_codes.h"
-#include "serial/exceptions.h"
-#include "serial/message_lookup.h"
-#include "serial/platform_error_text.h"
+#include "serial/component/base_component.h"
+#include "serial/errors/error_codes.h"
+#include "serial/errors/exceptions.h"
+#include "serial/errors/message_lookup.h"
+#include "serial/errors/platform_error_text.h"
 
 namespace {
 

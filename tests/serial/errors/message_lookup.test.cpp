@@ -1,13 +1,13 @@
-#include "serial/message_lookup.h"
+#include "serial/errors/message_lookup.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "serial/error_codes.h"
-#include "serial/message_table.h"
-#include "serial/platform_error_text.h"
+#include "serial/errors/error_codes.h"
+#include "serial/errors/message_table.h"
+#include "serial/errors/platform_error_text.h"
 
 namespace {
 

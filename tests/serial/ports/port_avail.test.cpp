@@ -1,4 +1,4 @@
-#include "serial/port_avail.h"
+#include "serial/ports/port_avail.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "serial/posix/port_errors.h"
 #include "tests/serial/port_scratch.h"
 
 namespace {
@@ -15,16 +16,20 @@ using port_scratch::TPty;
 using port_scratch::TScratch;
 namespace fs = std::filesystem;
 
+// Both trial opens read the device layer's error numbers; these are what
+// open, flock, TIOCEXCL and tcgetattr can fail with.
 TEST(PortProbe, ClassifiesErrnoValues) {
   const std::pair<int, TProbeResult> rows[] = {
       {EBUSY, TProbeResult::prInUse},         {EWOULDBLOCK, TProbeResult::prInUse},
       {EACCES, TProbeResult::prAccessDenied}, {EPERM, TProbeResult::prAccessDenied},
       {ENOENT, TProbeResult::prNoDevice},     {ENODEV, TProbeResult::prNoDevice},
       {ENXIO, TProbeResult::prNoDevice},      {ENOTDIR, TProbeResult::prNoDevice},
-      {EIO, TProbeResult::prFailed},          {EISDIR, TProbeResult::prFailed},
-      {ELOOP, TProbeResult::prFailed},        {0, TProbeResult::prFailed},
+      {EIO, TProbeResult::prNoDevice},        {ENOTTY, TProbeResult::prNoDevice},
+      {EISDIR, TProbeResult::prFailed},       {EINVAL, TProbeResult::prFailed},
   };
-  for (auto [err, expected] : rows) EXPECT_EQ(ClassifyOpenError(err), expected) << err;
+  for (auto [err, expected] : rows) {
+    EXPECT_EQ(ClassifyPortError(PortErrorNumber(err)), expected) << err;
+  }
 }
 
 TEST(PortProbe, TrialOpenReportsWhyAndLeavesNothingHeld) {
@@ -42,8 +47,8 @@ TEST(PortProbe, TrialOpenReportsWhyAndLeavesNothingHeld) {
   EXPECT_EQ(ProbeDevice((s.Dev() / "ttyUSB0").string()), TProbeResult::prNoDevice);
   EXPECT_EQ(ProbeDevice(""), TProbeResult::prNoDevice);
   EXPECT_EQ(ProbeDevice(s.Dev().string()), TProbeResult::prFailed);  // a folder
-  // Not a tty: no exclusive mode to set, still a usable line (a test file).
-  EXPECT_EQ(ProbeDevice(s.AddDevice("plain").string()), TProbeResult::prOpened);
+  // Not a terminal: the device layer could not use it either.
+  EXPECT_EQ(ProbeDevice(s.AddDevice("plain").string()), TProbeResult::prNoDevice);
 }
 
 class PortAvailability : public ::testing::Test {
@@ -116,10 +121,14 @@ TEST_F(PortAvailability, PermissionRefusalIsNotInUse) {
   }
   EXPECT_EQ(probed, (scratch_.Dev() / "line").string());
 
-  // Without the device layer the direct trial open is used, not the hook.
+  // Without the device layer the direct trial open is used, not the hook: it
+  // opens a terminal and, like the device layer, takes a plain file for none.
   UseDispatcherForAvail = false;
   answer = TProbeResult::prFailed;
-  EXPECT_TRUE(IsPortAvailable(1));
+  TPty pty;
+  scratch_.Link("com2", pty.Path());
+  EXPECT_TRUE(IsPortAvailable(2));
+  EXPECT_FALSE(IsPortAvailable(1));
 }
 
 }  // namespace

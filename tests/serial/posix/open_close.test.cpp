@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <thread>
 
-#include "serial/error_codes.h"
-#include "serial/port_errors.h"
+#include "serial/errors/error_codes.h"
+#include "serial/posix/port_errors.h"
 #include "tests/serial/port_fixture.h"
 
 namespace {

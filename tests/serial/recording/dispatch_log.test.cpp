@@ -1,4 +1,4 @@
-#include "serial/dispatch_log.h"
+#include "serial/recording/dispatch_log.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "serial/error_codes.h"
+#include "serial/errors/error_codes.h"
 #include "tests/serial/temp_folder.h"
 
 namespace {

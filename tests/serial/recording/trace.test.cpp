@@ -1,4 +1,4 @@
-#include "serial/trace.h"
+#include "serial/recording/trace.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "serial/byte_items.h"
-#include "serial/error_codes.h"
+#include "serial/errors/error_codes.h"
+#include "serial/recording/byte_items.h"
 #include "tests/serial/temp_folder.h"
 
 namespace {

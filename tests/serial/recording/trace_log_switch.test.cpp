@@ -1,14 +1,14 @@
-#include "serial/trace_log_switch.h"
+#include "serial/recording/trace_log_switch.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "serial/check_exception.h"
-#include "serial/error_codes.h"
-#include "serial/exceptions.h"
-#include "serial/trace.h"
+#include "serial/errors/check_exception.h"
+#include "serial/errors/error_codes.h"
+#include "serial/errors/exceptions.h"
+#include "serial/recording/trace.h"
 #include "tests/serial/temp_folder.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "serial/port_avail.h"
+#include "serial/ports/port_avail.h"
 #include "tests/serial/port_scratch.h"
 
 namespace {

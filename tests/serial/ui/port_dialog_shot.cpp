@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <cstdio>
 
-#include "serial/port_avail.h"
+#include "serial/ports/port_avail.h"
 #include "serial/ui/com_select_form.h"
 #include "tests/serial/port_scratch.h"
 
