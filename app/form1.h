@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "app/save_dialog.h"
-#include "app/theme.h"
+#include "app/skin/theme.h"
 #include "download/com_port_link.h"
 #include "download/up_thread.h"
 #include "serial/component/com_port.h"

@@ -4,10 +4,10 @@
 #include <QCoreApplication>
 
 #include "app/form1.h"
-#include "app/glyph_data.h"
-#include "app/glyph_streams.h"
-#include "app/memo.h"
-#include "app/speed_button.h"
+#include "app/graphics/glyph_data.h"
+#include "app/graphics/glyph_streams.h"
+#include "app/skin/memo.h"
+#include "app/skin/speed_button.h"
 #include "app/window_view.h"
 #include "download/task_state.h"
 

@@ -8,12 +8,12 @@
 #include <optional>
 
 #include "app/application.h"
-#include "app/bitmap.h"
+#include "app/graphics/bitmap.h"
 #include "app/error_box.h"
 #include "app/form1.h"
-#include "app/glyph_data.h"
+#include "app/graphics/glyph_data.h"
 #include "app/qt_platform.h"
-#include "app/speed_button.h"
+#include "app/skin/speed_button.h"
 
 int main(int argc, char** argv) {
   std::optional<QApplication> app;

@@ -7,10 +7,10 @@
 #include <limits>
 
 #include "app/form1.h"
-#include "app/memo.h"
-#include "app/progress_bar.h"
+#include "app/skin/memo.h"
+#include "app/skin/progress_bar.h"
 #include "app/qt_platform.h"
-#include "app/radio_group.h"
+#include "app/skin/radio_group.h"
 
 namespace {
 

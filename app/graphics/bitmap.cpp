@@ -1,4 +1,4 @@
-#include "app/bitmap.h"
+#include "app/graphics/bitmap.h"
 
 #include <QByteArray>
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/memory_stream.h"
+#include "app/graphics/memory_stream.h"
 
 // Raised when bytes do not hold a BMP file the bitmap can show.
 class EInvalidGraphic : public std::runtime_error {

@@ -1,4 +1,4 @@
-#include "app/glyph_streams.h"
+#include "app/graphics/glyph_streams.h"
 
 // Static objects: they exist before main runs and live until the process ends.
 TMemoryStream ConnectedGlyphStream;

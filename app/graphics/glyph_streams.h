@@ -3,7 +3,7 @@
 // ConnectedGlyphStream carries ConnectedGlyph into the button.
 #pragma once
 
-#include "app/memory_stream.h"
+#include "app/graphics/memory_stream.h"
 
 extern TMemoryStream ConnectedGlyphStream;
 extern TMemoryStream SavedGlyphStream;

@@ -1,4 +1,4 @@
-#include "app/memory_stream.h"
+#include "app/graphics/memory_stream.h"
 
 #include <algorithm>
 #include <cstring>

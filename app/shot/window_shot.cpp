@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/bitmap.h"
+#include "app/graphics/bitmap.h"
 #include "app/form1.h"
-#include "app/glyph_data.h"
-#include "app/memo.h"
-#include "app/progress_bar.h"
-#include "app/radio_group.h"
-#include "app/speed_button.h"
+#include "app/graphics/glyph_data.h"
+#include "app/skin/memo.h"
+#include "app/skin/progress_bar.h"
+#include "app/skin/radio_group.h"
+#include "app/skin/speed_button.h"
 
 int main(int argc, char** argv) {
   const bool busy = argc == 3 && std::strcmp(argv[1], "--busy") == 0;

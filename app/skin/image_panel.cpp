@@ -1,4 +1,4 @@
-#include "app/image_panel.h"
+#include "app/skin/image_panel.h"
 
 #include <QPainter>
 

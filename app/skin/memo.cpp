@@ -1,9 +1,9 @@
-#include "app/memo.h"
+#include "app/skin/memo.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
 
-#include "app/theme.h"
+#include "app/skin/theme.h"
 
 TSkinMemo::TSkinMemo(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);

@@ -1,11 +1,11 @@
-#include "app/progress_bar.h"
+#include "app/skin/progress_bar.h"
 
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "app/theme.h"
+#include "app/skin/theme.h"
 
 long long ProgressPercent(int position, int min, int max) {
   if (max == min) return 0;

@@ -1,9 +1,9 @@
-#include "app/radio_group.h"
+#include "app/skin/radio_group.h"
 
 #include <QFocusEvent>
 #include <QPainter>
 
-#include "app/theme.h"
+#include "app/skin/theme.h"
 
 TSkinRadioGroup::TSkinRadioGroup(QWidget* parent) : QWidget(parent) {
   setFont(TSkinTheme::GroupFont());

@@ -1,13 +1,13 @@
-#include "app/skin_form.h"
+#include "app/skin/skin_form.h"
 
 #include <QMenu>
 #include <QPainter>
 #include <QShortcut>
 #include <memory>
 
-#include "app/child.h"
-#include "app/theme.h"
-#include "app/title_bar.h"
+#include "app/skin/child.h"
+#include "app/skin/theme.h"
+#include "app/skin/title_bar.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/speed_button.h"
+#include "app/skin/speed_button.h"
 
 #include <QEvent>
 #include <QFocusEvent>
 #include <QPainter>
 
-#include "app/theme.h"
+#include "app/skin/theme.h"
 
 TButtonLayout SpeedButtonLayout(QSize button, QSize caption, QSize glyph) {
   constexpr int s = TSpeedButton::kSpacing;

@@ -6,7 +6,7 @@
 #include <QPoint>
 #include <QSize>
 
-#include "app/bitmap.h"
+#include "app/graphics/bitmap.h"
 
 struct TButtonLayout {
   QPoint caption;  // top-left of the caption

@@ -1,4 +1,4 @@
-#include "app/theme.h"
+#include "app/skin/theme.h"
 
 #include <QLinearGradient>
 #include <QPainter>

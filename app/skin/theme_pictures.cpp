@@ -5,7 +5,7 @@
 #include <QRadialGradient>
 #include <cmath>
 
-#include "app/theme.h"
+#include "app/skin/theme.h"
 
 namespace {
 

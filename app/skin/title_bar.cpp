@@ -1,14 +1,14 @@
-#include "app/title_bar.h"
+#include "app/skin/title_bar.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
 #include <span>
 
-#include "app/bitmap.h"
-#include "app/child.h"
-#include "app/glyph_data.h"
-#include "app/speed_button.h"
+#include "app/graphics/bitmap.h"
+#include "app/skin/child.h"
+#include "app/graphics/glyph_data.h"
+#include "app/skin/speed_button.h"
 
 namespace {
 

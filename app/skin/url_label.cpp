@@ -1,11 +1,11 @@
-#include "app/url_label.h"
+#include "app/skin/url_label.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QUrl>
 
-#include "app/theme.h"
+#include "app/skin/theme.h"
 
 TSkinURLLabel::TSkinURLLabel(const QString& caption, QWidget* parent)
     : QWidget(parent), caption_(caption) {

@@ -8,11 +8,11 @@
 #include <iterator>
 
 #include "app/error_box.h"
-#include "app/glyph_data.h"
-#include "app/glyph_streams.h"
-#include "app/progress_bar.h"
-#include "app/radio_group.h"
-#include "app/speed_button.h"
+#include "app/graphics/glyph_data.h"
+#include "app/graphics/glyph_streams.h"
+#include "app/skin/progress_bar.h"
+#include "app/skin/radio_group.h"
+#include "app/skin/speed_button.h"
 #include "app/window_view.h"
 #include "download/content_type.h"
 #include "tests/app/window_fixture.h"

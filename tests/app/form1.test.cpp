@@ -6,15 +6,15 @@
 #include <stdexcept>
 
 #include "app/application.h"
-#include "app/glyph_data.h"
-#include "app/image_panel.h"
-#include "app/memo.h"
-#include "app/progress_bar.h"
-#include "app/radio_group.h"
-#include "app/skin_form.h"
-#include "app/speed_button.h"
-#include "app/title_bar.h"
-#include "app/url_label.h"
+#include "app/graphics/glyph_data.h"
+#include "app/skin/image_panel.h"
+#include "app/skin/memo.h"
+#include "app/skin/progress_bar.h"
+#include "app/skin/radio_group.h"
+#include "app/skin/skin_form.h"
+#include "app/skin/speed_button.h"
+#include "app/skin/title_bar.h"
+#include "app/skin/url_label.h"
 #include "tests/app/test_app.h"
 
 namespace {

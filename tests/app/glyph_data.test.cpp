@@ -1,13 +1,13 @@
-#include "app/glyph_data.h"
+#include "app/graphics/glyph_data.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <span>
 
-#include "app/bitmap.h"
-#include "app/glyph_streams.h"
-#include "app/memory_stream.h"
+#include "app/graphics/bitmap.h"
+#include "app/graphics/glyph_streams.h"
+#include "app/graphics/memory_stream.h"
 #include "tests/app/test_app.h"
 
 namespace {

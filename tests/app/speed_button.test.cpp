@@ -1,8 +1,8 @@
-#include "app/speed_button.h"
+#include "app/skin/speed_button.h"
 
 #include <gtest/gtest.h>
 
-#include "app/glyph_data.h"
+#include "app/graphics/glyph_data.h"
 #include "tests/app/test_app.h"
 
 namespace {

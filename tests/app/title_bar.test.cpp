@@ -1,4 +1,4 @@
-#include "app/title_bar.h"
+#include "app/skin/title_bar.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "app/memo.h"
+#include "app/skin/memo.h"
 #include "app/qt_platform.h"
 #include "download/task_state.h"
 #include "tests/serial/port_scratch.h"

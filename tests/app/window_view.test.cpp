@@ -11,9 +11,9 @@
 #include <limits>
 #include <thread>
 
-#include "app/progress_bar.h"
-#include "app/radio_group.h"
-#include "app/speed_button.h"
+#include "app/skin/progress_bar.h"
+#include "app/skin/radio_group.h"
+#include "app/skin/speed_button.h"
 #include "tests/app/window_fixture.h"
 #include "tests/serial/temp_folder.h"
 
