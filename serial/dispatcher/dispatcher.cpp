@@ -281,6 +281,14 @@ TDataWait TRivuBaseDispatcher::WaitForData(uint32_t Count, std::chrono::millisec
                                            std::stop_token Stop) {
   if (Count > DispatchBufferSize) return TDataWait::TooLarge;
   const auto Deadline = std::chrono::steady_clock::now() + Timeout;
+  struct TWaiter {
+    explicit TWaiter(TRivuBaseDispatcher& D) : D(D) {
+      ++D.DataWaiters_;
+      D.DataWanted();
+    }
+    ~TWaiter() { --D.DataWaiters_; }
+    TRivuBaseDispatcher& D;
+  } Waiter(*this);
   for (;;) {
     uint64_t Gen;
     {

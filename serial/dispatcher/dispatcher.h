@@ -220,6 +220,11 @@ class TRivuBaseDispatcher {
   // --- Device operations (the device layer implements them) ---
   // Names the calling background thread where the platform can.
   virtual void NameThread(const char* /*Name*/) {}
+  // A reader began waiting in WaitForData: bytes the device layer lets the
+  // driver hold for a while must come in at once.
+  virtual void DataWanted() {}
+  // Readers sleeping in WaitForData now.
+  int32_t DataWaitersNow() const { return DataWaiters_.load(); }
   virtual int32_t EscapeComFunction(int32_t Code) = 0;
   virtual int32_t FlushCom(int32_t Which) = 0;
   virtual uint32_t GetComError(TComStat& Stat) = 0;
@@ -400,6 +405,7 @@ class TRivuBaseDispatcher {
   std::array<void*, 3> DataPointers{};
   std::string PortName_;
   std::atomic<bool> FailureReported{false};
+  std::atomic<int32_t> DataWaiters_{0};
 
   // Waits for bytes, for the output to empty and for threads to end sleep
   // here; WakeWaiters bumps the generation.

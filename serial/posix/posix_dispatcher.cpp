@@ -20,12 +20,14 @@ constexpr int kDispStopWaitMs = 36 * 55;
 TRivuPosixDispatcher::TRivuPosixDispatcher(TDispatcherOwner* Owner, TSerialPlatform* Platform)
     : TRivuBaseDispatcher(Owner, Platform),
       KillFd_(posixdev::MakeWakeFd()),
-      WriteWakeFd_(posixdev::MakeWakeFd()) {}
+      WriteWakeFd_(posixdev::MakeWakeFd()),
+      ReadWakeFd_(posixdev::MakeWakeFd()) {}
 
 TRivuPosixDispatcher::~TRivuPosixDispatcher() {
   Shutdown();
   posixdev::CloseWakeFd(KillFd_);
   posixdev::CloseWakeFd(WriteWakeFd_);
+  posixdev::CloseWakeFd(ReadWakeFd_);
 }
 
 void TRivuPosixDispatcher::SetKillThreads() {
@@ -105,6 +107,7 @@ void TRivuPosixDispatcher::StartDispatcher() {
   // A previous run's wake-ups must not reach the new threads.
   posixdev::DrainWakeFd(KillFd_);
   posixdev::DrainWakeFd(WriteWakeFd_);
+  posixdev::DrainWakeFd(ReadWakeFd_);
   FlushAcks_ = FlushRequests_.load();
   auto Launch = [this](std::unique_ptr<TRivuDispatcherThread>& Slot, auto Thread) {
     Slot = std::move(Thread);
@@ -212,6 +215,20 @@ void TRivuPosixDispatcher::CompleteFlush(int Fd) {
   LastPurge_ = Fd >= 0 && posixdev::Purge(Fd, false) ? 1 : 0;
   FlushAcks_ = Covered;
   WakeWaiters();
+}
+
+void TRivuPosixDispatcher::RestBetweenReads(int TimeoutMs) {
+  // Either this thread sees the waiter, or the waiter sees the rest and wakes it.
+  ReadResting_ = true;
+  if (DataWaitersNow() == 0) {
+    posixdev::Wait(-1, posixdev::TWaitFor::Input, KillFd_, TimeoutMs, ReadWakeFd_);
+  }
+  ReadResting_ = false;
+  posixdev::DrainWakeFd(ReadWakeFd_);
+}
+
+void TRivuPosixDispatcher::DataWanted() {
+  if (ReadResting_.load()) posixdev::SignalWakeFd(ReadWakeFd_);
 }
 
 posixdev::TPoll TRivuPosixDispatcher::WaitWriteWork(int Fd, int TimeoutMs) {

@@ -58,6 +58,11 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   // Held from a read until its bytes are queued, so an input flush never lets
   // bytes read before it reach the buffer after it.
   std::unique_lock<std::mutex> LockRead() { return std::unique_lock(ReadMutex_); }
+  // Between reads the read thread may let the driver hold what arrives for a
+  // moment (nobody waits, nobody listens): one read then takes many of a USB
+  // adapter's small chunks. A reader beginning to wait ends the rest at once.
+  void RestBetweenReads(int TimeoutMs);
+  void DataWanted() override;
   // Error bits found by the status thread, taken by GetComError.
   void AddDeviceErrors(uint32_t Bits) { PendingErrors_.fetch_or(Bits); }
 
@@ -83,6 +88,8 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
 
   int KillFd_ = -1;
   int WriteWakeFd_ = -1;
+  int ReadWakeFd_ = -1;
+  std::atomic<bool> ReadResting_{false};
   // Serialises one-shot device calls of any thread with the close.
   std::mutex FdMutex_;
   std::mutex ReadMutex_;

@@ -15,6 +15,9 @@ constexpr size_t kReadSize = 4096;
 // bound how long one could go unseen, except the status thread's, which is
 // how often modem lines and error counters are compared.
 constexpr int kReadWaitMs = 1000;
+// At 115200 baud the driver gathers about nine 64-byte chunks meanwhile.
+constexpr int kReadRestMs = 50;
+constexpr int32_t kRestAfterBytes = 32;
 constexpr int kWriteWaitMs = 1000;
 constexpr int kLinesSliceMs = 100;
 constexpr int kHangUpWaitMs = 1000;
@@ -70,6 +73,13 @@ void TReadThread::Execute() {
     } while (size_t(N) == Scratch.size() && !Stopping());
     // Outside the read lock: a flush takes the input lock before it.
     if (MoveHere && Total > 0) Port.MoveReceivedBytes();
+    // A stream in progress (a read of a USB adapter's packet or more, short
+    // of full, so the driver is empty now): with nobody waiting or listening,
+    // what comes next may gather in the driver for a moment. Single bytes and
+    // short words still go through at once.
+    if (MoveHere && Total >= kRestAfterBytes && size_t(N) < Scratch.size() && !Stopping()) {
+      Port.RestBetweenReads(kReadRestMs);
+    }
     if (N < 0) {
       if (N != posixdev::ioInvalidHandle) Result = ecDeviceRead;
       Port.SetKillThreads();

@@ -42,13 +42,13 @@ TEST(PortThreads, EachHasItsName) {
 TEST(PortThreads, ChunksReachTheReaderWithoutWakingTheDispatcherThread) {
   TOpenPort<> Port;
   const long Before = Threads()["ComDisp"];
-  constexpr int kChunks = 200;
+  constexpr int kChunks = 40;
   for (int I = 0; I < kChunks; ++I) {
     // One chunk at a time, each in the buffer before the next is sent.
     Port.Receive(Pattern(64, uint32_t(I)));
     EXPECT_EQ(Port.Get(64), Pattern(64, uint32_t(I)));
   }
-  // Its own beat wakes it a few times a second; a wake per chunk would be 200.
+  // Its own beat wakes it twice a second; a wake per chunk would be 40.
   EXPECT_LT(Threads()["ComDisp"] - Before, kChunks / 4);
 }
 
