@@ -147,6 +147,35 @@ TEST_F(ProgramTest, OnceServesOneDownloadPrintsItAndExits) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
+// A box on an existing line: the test holds the master of a pair, the
+// program serves its slave as it would a second adapter.
+TEST_F(ProgramTest, DeviceServesAnExistingLineAndEndsWithTheDownload) {
+  PtyPair pair = OpenPty();
+  pair.slave.Reset();  // only the program holds the slave now
+  Program program({"--device", pair.slavePath, "--once", "--baud", "115200"}, folder_);
+  EXPECT_EQ(program.LineAfter("Serving on "), pair.slavePath);
+  {
+    ScriptedTool tool(std::move(pair.master));
+    ASSERT_TRUE(tool.Begin(ContentType::ctNetConfig));
+    EXPECT_EQ(tool.ReceiveAll(), SampleContent(ContentType::ctNetConfig));
+    EXPECT_EQ(tool.Read(4).size(), 4u);
+    // Nothing tells the box when a device's far end closes: it ends at once.
+    EXPECT_EQ(program.WaitFor(10s), 0);
+  }
+}
+
+TEST_F(ProgramTest, DeviceMustBeATerminalAtARateItHas) {
+  const fs::path plain = folder_ / "plain";
+  std::ofstream(plain) << "no tty";
+  Program notTty({"--device", plain.string()}, folder_);
+  EXPECT_EQ(notTty.Wait(), 1);
+  PtyPair pair = OpenPty();
+  Program oddRate({"--device", pair.slavePath, "--baud", "12345"}, folder_);
+  EXPECT_EQ(oddRate.Wait(), 1);
+  Program withLink({"--device", pair.slavePath, "--com", "3"}, folder_);
+  EXPECT_EQ(withLink.Wait(), 2);
+}
+
 TEST_F(ProgramTest, RefusesBadOptions) {
   for (const char* bad : {"--com=0", "--fault"}) {
     Program program({bad}, folder_);

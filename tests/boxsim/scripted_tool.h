@@ -22,6 +22,8 @@ class ScriptedTool {
  public:
   explicit ScriptedTool(const std::string& path)
       : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+  // On a line the test already holds, such as a master whose slave the box serves.
+  explicit ScriptedTool(UniqueFd fd) : fd_(std::move(fd)) {}
 
   bool Open() const { return static_cast<bool>(fd_); }
   // True once the box closed its end: reads fail or see end of file.

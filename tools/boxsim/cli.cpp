@@ -85,10 +85,11 @@ std::optional<CommandLine> ParseCommandLine(std::span<const std::string_view> ar
       } else {
         line.box.replyTimeout = std::chrono::milliseconds(*n);
       }
-    } else if (arg == "--link") {
+    } else if (arg == "--link" || arg == "--device") {
       const auto text = value();
       if (!text) return std::nullopt;
-      line.link = std::string(*text);
+      if (text->empty()) return bad("an empty path");
+      (arg == "--link" ? line.link : line.device) = std::string(*text);
     } else if (arg == "--content") {
       const auto text = value();
       if (!text) return std::nullopt;
@@ -119,6 +120,10 @@ std::optional<CommandLine> ParseCommandLine(std::span<const std::string_view> ar
       return std::nullopt;
     }
   }
+  if (!line.device.empty() && (line.com > 0 || !line.link.empty())) {
+    error = "--device serves an existing line: it takes no --com or --link";
+    return std::nullopt;
+  }
   return line;
 }
 
@@ -148,6 +153,9 @@ bool LoadContentFiles(CommandLine& line, std::string& error) {
 std::string Usage() {
   return "Usage: zedazi-boxsim [OPTION]...\n"
          "A simulated set-top box: serves downloads on a pseudo-terminal.\n\n"
+         "  --device PATH        serve on the serial device PATH instead (a second adapter\n"
+         "                       with a null-modem cable to the tool's, or a virtual\n"
+         "                       machine's serial line); --baud sets its rate\n"
          "  --com N              link comN (1-50) in the port links folder to the line\n"
          "  --link PATH          make PATH a link to the line\n"
          "  --content TYPE=FILE  send FILE for TYPE (channels|tcn, logo, data|dat, net|ncf);\n"

@@ -16,6 +16,7 @@ struct CommandLine {
   BoxOptions box;  // `once` off unless --once
   int com = 0;     // 1 to 50 with --com
   std::filesystem::path link;
+  std::filesystem::path device;  // serve on this tty instead of a new pseudo-terminal
   std::map<ContentType, std::filesystem::path> contentFiles;
   bool help = false;
 };

@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
+#include <stdexcept>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -71,6 +74,49 @@ PtyPair OpenPty() {
   return pair;
 }
 
+namespace {
+
+struct Rate {
+  uint32_t baud;
+  speed_t code;
+};
+constexpr Rate kDeviceRates[] = {
+    {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
+    {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
+    {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+}  // namespace
+
+UniqueFd OpenDevice(const std::string& path, uint32_t baud) {
+  speed_t code = 0;
+  if (baud > 0) {
+    const Rate* rate = std::find_if(std::begin(kDeviceRates), std::end(kDeviceRates),
+                                    [&](const Rate& r) { return r.baud == baud; });
+    if (rate == std::end(kDeviceRates)) {
+      throw std::invalid_argument("no device setting for " + std::to_string(baud) + " baud");
+    }
+    code = rate->code;
+  }
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd) ThrowErrno(path.c_str());
+  termios tio{};
+  if (::tcgetattr(fd.Get(), &tio) != 0) ThrowErrno(path.c_str());  // ENOTTY: no terminal
+  ::cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cflag &= ~CRTSCTS;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  if (code != 0) {
+    ::cfsetispeed(&tio, code);
+    ::cfsetospeed(&tio, code);
+  }
+  if (::tcsetattr(fd.Get(), TCSANOW, &tio) != 0) ThrowErrno(path.c_str());
+  // Whatever the far end sent before the box was there is no request.
+  ::tcflush(fd.Get(), TCIOFLUSH);
+  return fd;
+}
+
 StopSignal::StopSignal() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (!fd_) ThrowErrno("eventfd");
 }
@@ -93,6 +139,9 @@ Line::Line(UniqueFd master, UniqueFd heldSlave, const StopSignal& stop, uint32_t
       dribbleMs_(dribbleMs) {
   const int flags = ::fcntl(fd_, F_GETFL);
   if (flags >= 0 && !(flags & O_NONBLOCK)) ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+  // Only a pseudo-terminal master has a number of its pair.
+  unsigned number = 0;
+  device_ = ::isatty(fd_) && ::ioctl(fd_, TIOCGPTN, &number) != 0;
 }
 
 IoResult Line::WaitFor(short events, Clock::time_point deadline) const {
@@ -218,6 +267,13 @@ void Line::Drain(Clock::time_point deadline, bool stoppable) const {
     std::this_thread::sleep_for(d);
     return true;
   };
+  if (device_) {  // until the driver has sent all it holds
+    int queued = 0;
+    while (Clock::now() < deadline && ::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) {
+      if (!pause(std::chrono::milliseconds(5))) return;
+    }
+    return;
+  }
   if (!heldSlave_) {  // no way to look into the slave's queue: a grace period
     pause(std::min<Clock::duration>(deadline - Clock::now(), std::chrono::milliseconds(200)));
     return;
@@ -241,7 +297,9 @@ void Line::HangUp(Clock::time_point drainDeadline) {
 }
 
 bool Line::AwaitSlaveClosed(Clock::time_point deadline, const std::function<bool()>& cancelled) {
-  if (closed_) return true;
+  // A device's far end gives no sign of a port closing, and closing the
+  // device shows the tool no hang-up.
+  if (closed_ || device_) return true;
   heldSlave_.Reset();
   while (!(cancelled && cancelled())) {
     const Clock::duration left = deadline - Clock::now();

@@ -46,6 +46,13 @@ struct PtyPair {
 // Throws std::system_error when the system has no pseudo-terminal to give.
 PtyPair OpenPty();
 
+// An existing serial device (a USB adapter with a null-modem cable to the
+// tool's, or the host side of a virtual machine's serial port), raw, at
+// `baud` when it is above 0. Throws std::system_error when it cannot be
+// opened or is no terminal, std::invalid_argument for a rate it has no
+// setting for.
+UniqueFd OpenDevice(const std::string& path, uint32_t baud);
+
 // A stop request any wait of the line notices at once.
 class StopSignal {
  public:
@@ -65,7 +72,8 @@ class Line {
  public:
   // `baud` 0 sends at once; paced bytes go out `chunkSize` at a time;
   // `dribbleMs` above 0 sends every byte alone. `heldSlave` (may be empty)
-  // is closed with the master at a hang-up.
+  // is closed with the master at a hang-up. `master` may also be a device
+  // of OpenDevice: the tool is then at the far end of a real line.
   Line(UniqueFd master, UniqueFd heldSlave, const StopSignal& stop, uint32_t baud,
        uint32_t chunkSize, uint32_t dribbleMs);
 
@@ -98,6 +106,9 @@ class Line {
   // Closes both ends the box holds, as a pulled cable would, once drained.
   void HangUp(Clock::time_point drainDeadline);
   bool Closed() const { return closed_; }
+  // A serial device rather than a pseudo-terminal master: nothing tells
+  // when the tool opens or closes its port.
+  bool OnDevice() const { return device_; }
 
   // Lets go of the held slave, then waits until no slave is open any more:
   // the tool has closed its port (or never opened it). True then or when the
@@ -120,6 +131,7 @@ class Line {
   Clock::time_point paceBase_{};
   uint64_t pacedBytes_ = 0;
   std::deque<uint8_t> pending_;
+  bool device_ = false;
   bool closed_ = false;
 };
 

@@ -58,7 +58,14 @@ int main(int argc, char** argv) {
   };
 
   try {
-    BoxSimulator box(line->box);
+    std::optional<BoxSimulator> served;
+    if (line->device.empty()) {
+      served.emplace(line->box);
+    } else {
+      served.emplace(OpenDevice(line->device.string(), line->box.baud), line->box);
+    }
+    BoxSimulator& box = *served;
+    const std::string linePath = line->device.empty() ? box.SlavePath() : line->device.string();
     std::optional<PortLink> comLink;
     std::optional<PortLink> pathLink;
     if (line->com > 0) {
@@ -66,7 +73,7 @@ int main(int argc, char** argv) {
     }
     if (!line->link.empty()) pathLink.emplace(line->link, box.SlavePath());
 
-    std::printf("Serving on %s\n", box.SlavePath().c_str());
+    std::printf("Serving on %s\n", linePath.c_str());
     if (comLink) {
       std::printf("COM%d: %s -> %s\n", line->com, comLink->Path().c_str(), box.SlavePath().c_str());
     }

@@ -28,7 +28,8 @@ class BoxSimulator {
  public:
   // On a fresh pseudo-terminal pair; the tool opens SlavePath().
   explicit BoxSimulator(BoxOptions options = {});
-  // On a master the caller opened; SlavePath() is empty.
+  // On a master the caller opened, or a device of OpenDevice; SlavePath()
+  // is empty.
   BoxSimulator(UniqueFd master, BoxOptions options);
   ~BoxSimulator();
   BoxSimulator(const BoxSimulator&) = delete;
