@@ -70,12 +70,7 @@ void TRivuBaseDispatcher::OnePass() {
   };
 
   if (CurEvent & (evCts | evDsr | evRlsd | evRing | evRing2)) {
-    {
-      std::lock_guard Lock(DispLock);
-      const uint8_t Old = uint8_t(ModemStatus);
-      const uint8_t New = GetModemStatusPrim(0xFF);
-      ModemStatus |= ((New ^ Old) & 0xF0) >> 4;
-    }
+    GetModemStatusPrim(0xFF);  // records the deltas for the user
     if (!CheckStatus()) return;
   }
   if ((CurEvent & 0xFF) & (evBreak | evErr)) {

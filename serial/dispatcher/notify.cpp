@@ -420,7 +420,13 @@ bool TRivuBaseDispatcher::CheckTimerTriggers() {
 uint8_t TRivuBaseDispatcher::GetModemStatusPrim(uint8_t ClearMask) {
   const uint8_t Lines = GetComModemLines();
   std::lock_guard Lock(DispLock);
-  uint8_t Status = uint8_t((Lines & 0xF0) | (ModemStatus & 0x0F));
+  // The deltas are changes since the last reading, whoever read: a change
+  // the user happens to see before the status thread reports it keeps its
+  // delta bit. CTS, DSR and DCD on any change; RING on its trailing edge.
+  const uint8_t Was = uint8_t(ModemStatus);
+  uint8_t Deltas = uint8_t(((Lines ^ Was) & 0xB0) >> 4);
+  if (Was & ~Lines & 0x40) Deltas |= 0x04;
+  uint8_t Status = uint8_t((Lines & 0xF0) | (Was & 0x0F) | Deltas);
   if (RingSeen.exchange(false)) Status |= 0x04;
   ModemStatus = Status & ClearMask;
   return Status;
