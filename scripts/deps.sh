@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   xvfb xauth xdotool
   clang libclang-rt-14-dev
+  qemu-system-x86 busybox-static python3
 )
 
 missing=()

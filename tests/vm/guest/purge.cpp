@@ -1,0 +1,54 @@
+// An output flush on a real transmit queue. The far end reads slowly, so the
+// driver's queue is full and the write thread holds the rest of a large
+// block when the flush comes. What reaches the far end must be a prefix
+// of the block, then the marker sent after the flush: a byte of the dropped block written after the
+// purge would show as a gap.
+#include <cstdio>
+#include <vector>
+
+#include "tests/vm/guest/guest_port.h"
+
+namespace vmguest {
+namespace {
+
+// The host regenerates the same bytes from the seed; none is 0xFF, the
+// marker's byte.
+std::vector<uint8_t> Pattern(uint32_t Seed, uint32_t Size) {
+  std::vector<uint8_t> Out(Size);
+  uint32_t X = Seed ? Seed : 1;
+  for (uint8_t& B : Out) {
+    X ^= X << 13;
+    X ^= X >> 17;
+    X ^= X << 5;
+    B = uint8_t((X >> 24) % 255);
+  }
+  return Out;
+}
+
+constexpr uint32_t kMarkerSize = 64;
+constexpr uint32_t kFullQueue = 1024;
+
+}  // namespace
+
+int RunPurge(const std::string& Dev, uint32_t Seed, uint32_t Size) {
+  TTally T;
+  TGuestPort P;
+  if (!T.Check(P.Open(Dev, 115200, 4096, Size + 4096) == 0, "open " + Dev)) return 1;
+  const std::vector<uint8_t> Block = Pattern(Seed, Size);
+  if (!T.Check(P.D.PutBlock(Block.data(), Size) == 0, "queue " + std::to_string(Size) + " bytes"))
+    return 1;
+  const bool Full = WaitFor([&] { return P.D.DeviceOutputQueued() >= kFullQueue; }, 30s);
+  const uint32_t Queued = P.D.DeviceOutputQueued();
+  if (!T.Check(Full, "driver queue filled: " + std::to_string(Queued) + " bytes")) return 1;
+  P.D.FlushOutBuffer();
+  const uint32_t After = P.D.DeviceOutputQueued();
+  std::printf("note: flushed with %u bytes in the driver's queue, %u left after\n", Queued, After);
+  const std::vector<uint8_t> Marker(kMarkerSize, 0xFF);
+  T.Check(P.D.PutBlock(Marker.data(), kMarkerSize) == 0, "queue the marker");
+  T.Check(WaitFor([&] { return P.D.OutBuffUsed() == 0 && P.D.DeviceOutputQueued() == 0; }, 60s),
+          "marker sent");
+  T.Check(P.Owner.Worst == 0, "no thread failed");
+  return T.ExitCode();
+}
+
+}  // namespace vmguest
