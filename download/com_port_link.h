@@ -15,6 +15,7 @@ class TComPortLink : public TDownloadPort {
   void FlushInBuffer() override { port_.FlushInBuffer(); }
   void FlushOutBuffer() override { port_.FlushOutBuffer(); }
   uint32_t InBuffUsed() override { return port_.InBuffUsed(); }
+  bool PortLost() override { return port_.PortLost(); }
   TPortWait WaitForData(uint32_t Count, std::chrono::steady_clock::time_point Deadline,
                         std::stop_token Stop) override;
 

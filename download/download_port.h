@@ -22,6 +22,9 @@ class TDownloadPort {
   virtual void FlushOutBuffer() = 0;
   virtual uint32_t InBuffUsed() = 0;
 
+  // True once the port closed or failed; a port that cannot tell says false.
+  virtual bool PortLost() { return false; }
+
   // Sleeps until at least Count unread bytes are buffered, Stop is
   // requested, Deadline passes, or the port closed or failed.
   virtual TPortWait WaitForData(uint32_t Count, std::chrono::steady_clock::time_point Deadline,

@@ -19,6 +19,9 @@ using Clock = std::chrono::steady_clock;
 // must not reserve them up front.
 constexpr std::size_t kInitialReserve = 1u << 20;
 
+// How often a pause looks whether the port is still there.
+constexpr std::chrono::milliseconds kLostPortLook{50};
+
 // The port closed or failed under a wait: the run ends like on any failed
 // port operation.
 struct PortGone : std::exception {
@@ -144,10 +147,20 @@ void UpThread::Abort() {
 
 void UpThread::Sleep(std::chrono::milliseconds pause) {
   // A stop cuts the pause short and ends the run there, so nothing more
-  // reaches the box once a stop was asked for.
-  {
-    std::unique_lock lock(mutex_);
-    sleeper_.wait_for(lock, stop_.get_token(), pause, [] { return false; });
+  // reaches the box once a stop was asked for. So does a port that fails
+  // meanwhile (an adapter pulled out): the run ends at once, not after the
+  // pause. The port is looked at in slices; it has no wake-up for this.
+  const auto deadline = Clock::now() + pause;
+  for (;;) {
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) break;
+    {
+      std::unique_lock lock(mutex_);
+      sleeper_.wait_for(lock, stop_.get_token(), std::min<Clock::duration>(left, kLostPortLook),
+                        [] { return false; });
+    }
+    CheckStop();
+    if (port_.PortLost()) throw PortGone{};
   }
   CheckStop();
 }

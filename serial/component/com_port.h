@@ -160,6 +160,9 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   void FlushInBuffer();
   void FlushOutBuffer();
   int32_t ProcessCommunications();
+  // True once the port is closed or its device failed (the I/O threads
+  // ended, as when an adapter is pulled out). Never opens the port.
+  bool PortLost() const;
   // Sleeps until Count received bytes are buffered, Stop is requested, the
   // deadline passes, or the port closes or fails. Never opens the port.
   TDataWait WaitForData(uint32_t Count, std::chrono::steady_clock::time_point Deadline,

@@ -95,6 +95,11 @@ int32_t TRivuCustomComPort::ProcessCommunications() {
   return d ? Check(d->ProcessCommunications()) : 0;
 }
 
+bool TRivuCustomComPort::PortLost() const {
+  const auto d = Current();
+  return !d || PortState() != psOpen || d->GetKillThreads();
+}
+
 TDataWait TRivuCustomComPort::WaitForData(uint32_t Count,
                                           std::chrono::steady_clock::time_point Deadline,
                                           std::stop_token Stop) {

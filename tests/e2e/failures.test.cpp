@@ -169,5 +169,18 @@ TEST_F(E2ETest, HangUpMidTransferEndsTheRun) {
   EXPECT_FALSE(fs::exists(Out() / "file.tcn"));
 }
 
+// The line goes while the tool pauses before reading a packet's body: the run
+// ends at once, not after the pause.
+TEST_F(E2ETest, LineLostDuringAPauseEndsTheRunAtOnce) {
+  StartBox(WithFaults({"hangup=0"}));
+  TTaskTimings timings = FastTimings();
+  timings.BeforePacket = 20s;
+  const auto start = std::chrono::steady_clock::now();
+  Download(ContentType::ctChannels, timings);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  EXPECT_EQ(view->LinesSeen().back(), kDone);
+  EXPECT_FALSE(fs::exists(Out() / "file.tcn"));
+}
+
 }  // namespace
 }  // namespace e2e
