@@ -47,13 +47,18 @@ def skip(why):
 
 def kernel_package():
     """The package the kernel metapackage points at, or None offline."""
-    try:
-        out = subprocess.run(["apt-cache", "depends", "linux-image-amd64"], capture_output=True,
-                             text=True, check=True).stdout
-    except (OSError, subprocess.CalledProcessError):
-        return None
-    m = re.search(r"Depends: (linux-image-\S+)", out)
-    return m.group(1) if m else None
+    for attempt in range(2):
+        try:
+            out = subprocess.run(["apt-cache", "depends", "linux-image-amd64"],
+                                 capture_output=True, text=True).stdout
+        except OSError:
+            return None
+        m = re.search(r"Depends: (linux-image-\S+)", out)
+        if m:
+            return m.group(1)
+        if attempt == 0:  # a fresh machine may have no package lists yet
+            subprocess.run(["apt-get", "update", "-qq"], capture_output=True)
+    return None
 
 
 def fetch_kernel(cache):
@@ -461,6 +466,7 @@ def main():
     parser.add_argument("--recv", required=True)
     parser.add_argument("--boxsim", required=True)
     parser.add_argument("--cache", required=True)
+    parser.add_argument("--only", action="append", help="run just this case (repeatable)")
     args = parser.parse_args()
 
     if not shutil.which("qemu-system-x86_64"):
@@ -480,7 +486,8 @@ def main():
                 return 1
             log(f"[vm {args.group}] booted in {time.monotonic() - begun:.1f} s "
                 f"({os.path.basename(kernel)})")
-            failed = [c.name for n, c in enumerate(cases(args.group, machine))
+            chosen = [c for c in cases(args.group, machine) if not args.only or c.name in args.only]
+            failed = [c.name for n, c in enumerate(chosen)
                       if not run_case(machine, args.group, n, c, programs)]
             show_kernel_messages(machine, args.group)
         finally:
