@@ -13,6 +13,7 @@
 #include <cerrno>
 
 #include "serial/posix/port_errors.h"
+#include "serial/posix/posix_rate.h"
 
 int32_t PortErrorNumber(int Errno) {
   switch (Errno) {
@@ -66,6 +67,17 @@ bool RateCode(uint32_t Baud, speed_t& Code) {
       Code = R.Code;
       return true;
     }
+  }
+  return false;
+}
+
+// Rates the line speaks that have no speed code; the driver takes them by
+// number.
+constexpr uint32_t kRatesByNumber[] = {14400, 28800, 56000, 128000, 256000};
+
+bool RateByNumber(uint32_t Baud) {
+  for (const uint32_t R : kRatesByNumber) {
+    if (R == Baud) return true;
   }
   return false;
 }
@@ -146,6 +158,9 @@ bool GetState(int Fd, const TDcb& Shadow, TDcb& Out, int32_t& Error) {
     return false;
   }
   FromTermios(T, Shadow, Out);
+  // The record has no room for a rate without a speed code; the driver
+  // reports every rate by number.
+  if (const uint32_t Rate = ReadRate(Fd); Rate != 0) Out.BaudRate = Rate;
   return true;
 }
 
@@ -194,12 +209,17 @@ void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out) {
 
 bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error) {
   speed_t Code;
-  if (!RateCode(Dcb.BaudRate, Code) || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > 4) {
+  const bool Coded = RateCode(Dcb.BaudRate, Code);
+  if ((!Coded && !RateByNumber(Dcb.BaudRate)) || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 ||
+      Dcb.Parity > 4) {
     Error = oeInvalidParameter;
     return false;
   }
-  ::cfsetispeed(&T, Code);
-  ::cfsetospeed(&T, Code);
+  // A rate without a code keeps T's speed; SetState sets it by number.
+  if (Coded) {
+    ::cfsetispeed(&T, Code);
+    ::cfsetospeed(&T, Code);
+  }
   T.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   T.c_cflag |= CLOCAL | CREAD;
   static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
@@ -241,7 +261,9 @@ bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
     return false;
   }
   if (!ToTermios(Dcb, T, Error)) return false;
-  if (::tcsetattr(Fd, TCSANOW, &T) != 0) {
+  speed_t Code;
+  const bool Coded = RateCode(Dcb.BaudRate, Code);
+  if (::tcsetattr(Fd, TCSANOW, &T) != 0 || (!Coded && !SetAnyRate(Fd, Dcb.BaudRate))) {
     Error = PortErrorNumber(errno);
     return false;
   }

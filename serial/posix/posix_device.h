@@ -25,6 +25,8 @@ bool Close(int Fd);
 // Shadow (the record last written).
 bool GetState(int Fd, const TDcb& Shadow, TDcb& Out, int32_t& Error);
 // The translation itself; ToTermios changes only the fields the record owns.
+// A rate without a speed code leaves T's speed alone: SetState sets that one
+// by number, and GetState reads every rate back by number.
 bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error);
 void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out);
 bool SetState(int Fd, const TDcb& Dcb, int32_t& Error);
