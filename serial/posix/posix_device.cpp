@@ -254,17 +254,63 @@ bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error) {
   return true;
 }
 
+// A pseudo-terminal slave (majors 136-143) has no transmit queue of its own:
+// what it "sends" already sits in the other side's receive queue.
+static bool IsPseudoTerminalSlave(int Fd) {
+  struct stat St {};
+  return ::fstat(Fd, &St) == 0 && S_ISCHR(St.st_mode) && major(St.st_rdev) >= 136 &&
+         major(St.st_rdev) <= 143;
+}
+
+bool SettingsHeld(const termios& Asked, uint32_t AskedRate, const termios& Got, uint32_t GotRate,
+                  bool Unframed) {
+  // A driver may report the rate its divisor gives rather than the one asked
+  // for; within 2% both ends still understand each other.
+  const uint64_t Diff = AskedRate > GotRate ? AskedRate - GotRate : GotRate - AskedRate;
+  if (Diff * 50 > AskedRate) return false;
+  tcflag_t Framing = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+  if (Unframed) Framing &= ~(CSIZE | PARENB);
+  return (Asked.c_cflag & Framing) == (Got.c_cflag & Framing);
+}
+
+namespace {
+
+// The rate T stands for, asked of the driver by number where it can tell.
+uint32_t RateNow(int Fd, const termios& T) {
+  const uint32_t Rate = ReadRate(Fd);
+  return Rate != 0 ? Rate : RateOf(::cfgetospeed(&T));
+}
+
+// Writes T; a rate without a speed code goes by number after it.
+bool WriteSettings(int Fd, const termios& T, uint32_t Rate) {
+  if (::tcsetattr(Fd, TCSANOW, &T) != 0) return false;
+  speed_t Code;
+  return Rate == 0 || RateCode(Rate, Code) || SetAnyRate(Fd, Rate);
+}
+
+}  // namespace
+
 bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
-  termios T{};
-  if (::tcgetattr(Fd, &T) != 0) {
+  termios Old{};
+  if (::tcgetattr(Fd, &Old) != 0) {
     Error = PortErrorNumber(errno);
     return false;
   }
+  termios T = Old;
   if (!ToTermios(Dcb, T, Error)) return false;
-  speed_t Code;
-  const bool Coded = RateCode(Dcb.BaudRate, Code);
-  if (::tcsetattr(Fd, TCSANOW, &T) != 0 || (!Coded && !SetAnyRate(Fd, Dcb.BaudRate))) {
+  const uint32_t OldRate = RateNow(Fd, Old);
+  if (!WriteSettings(Fd, T, Dcb.BaudRate)) {
     Error = PortErrorNumber(errno);
+    WriteSettings(Fd, Old, OldRate);
+    return false;
+  }
+  // tcsetattr succeeds when any part was carried out, and drivers keep what
+  // they cannot do without a word: only a read-back tells.
+  termios Got{};
+  if (::tcgetattr(Fd, &Got) != 0 ||
+      !SettingsHeld(T, Dcb.BaudRate, Got, RateNow(Fd, Got), IsPseudoTerminalSlave(Fd))) {
+    WriteSettings(Fd, Old, OldRate);
+    Error = oeInvalidParameter;
     return false;
   }
   if (Dcb.fDtrControl != dcDtrHandshake) SetModemLine(Fd, true, Dcb.fDtrControl == dcDtrEnable);
@@ -272,14 +318,6 @@ bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
     SetModemLine(Fd, false, Dcb.fRtsControl == dcRtsEnable);
   }
   return true;
-}
-
-// A pseudo-terminal slave (majors 136-143) has no transmit queue of its own:
-// what it "sends" already sits in the other side's receive queue.
-static bool IsPseudoTerminalSlave(int Fd) {
-  struct stat St {};
-  return ::fstat(Fd, &St) == 0 && S_ISCHR(St.st_mode) && major(St.st_rdev) >= 136 &&
-         major(St.st_rdev) <= 143;
 }
 
 bool Purge(int Fd, bool Input) {

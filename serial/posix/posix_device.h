@@ -29,7 +29,15 @@ bool GetState(int Fd, const TDcb& Shadow, TDcb& Out, int32_t& Error);
 // by number, and GetState reads every rate back by number.
 bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error);
 void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out);
+// Writes the record and reads it back; what the driver did not take is
+// undone and fails with oeInvalidParameter.
 bool SetState(int Fd, const TDcb& Dcb, int32_t& Error);
+// Whether Got (read back, with the driver's rate) holds the rate, data size,
+// parity and stop bits of Asked. Unframed: a pseudo-terminal slave, which has
+// no line and reports eight bits without parity whatever it is given, so its
+// data size and parity switch do not count.
+bool SettingsHeld(const termios& Asked, uint32_t AskedRate, const termios& Got, uint32_t GotRate,
+                  bool Unframed);
 
 bool Purge(int Fd, bool Input);
 // Bytes the driver holds that have not left the line yet; 0 when unknown.

@@ -2,6 +2,7 @@
 #include <termios.h>
 
 #include "serial/posix/port_errors.h"
+#include "serial/posix/posix_device.h"
 #include "tests/serial/port_fixture.h"
 #include "tests/support/driver_rate.h"
 
@@ -35,4 +36,83 @@ TEST(LineRates, RatesWithoutASpeedCodeGoByNumber) {
   EXPECT_EQ(cfgetospeed(&T), speed_t(B115200));
   EXPECT_EQ(DriverRate(P.Pty.SlaveFd()), 115200u);
   EXPECT_EQ(ReadBaud(*P.D), 115200u);
+}
+
+// The pseudo-terminal driver keeps eight data bits without parity whatever
+// it is asked, as some USB adapters keep theirs; on the far end (which the
+// tool never opens as its device) that refusal is not excused.
+TEST(LineReadBack, WhatTheDriverDidNotTakeIsUndoneAndRefused) {
+  TPtyPair Pty;
+  const int Fd = Pty.MasterFd();
+  termios Before{};
+  ASSERT_EQ(tcgetattr(Fd, &Before), 0);
+  cfsetospeed(&Before, B38400);
+  cfsetispeed(&Before, B38400);
+  ASSERT_EQ(tcsetattr(Fd, TCSANOW, &Before), 0);
+  TDcb Dcb;
+  Dcb.BaudRate = 57600;
+  Dcb.StopBits = 2;
+  for (const uint8_t Size : {5, 6, 7}) {
+    SCOPED_TRACE(int(Size));
+    Dcb.ByteSize = Size;
+    int32_t Error = 0;
+    EXPECT_FALSE(posixdev::SetState(Fd, Dcb, Error));
+    EXPECT_EQ(Error, oeInvalidParameter);
+    termios After{};
+    ASSERT_EQ(tcgetattr(Fd, &After), 0);
+    // The rate and the stop bits it did take are back as they were.
+    EXPECT_EQ(cfgetospeed(&After), speed_t(B38400));
+    EXPECT_EQ(DriverRate(Fd), 38400u);
+    EXPECT_EQ(After.c_cflag & CSTOPB, 0u);
+  }
+  Dcb.ByteSize = 8;
+  Dcb.Parity = 2;
+  int32_t Error = 0;
+  EXPECT_FALSE(posixdev::SetState(Fd, Dcb, Error));
+  EXPECT_EQ(Error, oeInvalidParameter);
+  Dcb.Parity = 0;
+  Dcb.BaudRate = 56000;  // by number, and back by number on a refusal
+  ASSERT_TRUE(posixdev::SetState(Fd, Dcb, Error));
+  EXPECT_EQ(DriverRate(Fd), 56000u);
+  Dcb.BaudRate = 9600;
+  Dcb.ByteSize = 7;
+  EXPECT_FALSE(posixdev::SetState(Fd, Dcb, Error));
+  EXPECT_EQ(DriverRate(Fd), 56000u);
+}
+
+TEST(LineReadBack, ComparesRateDataSizeParityAndStopBitsOnly) {
+  const tcflag_t N81 = CS8 | CREAD | CLOCAL;
+  const struct {
+    const char* What;
+    tcflag_t Asked;
+    uint32_t AskedRate;
+    tcflag_t Got;
+    uint32_t GotRate;
+    bool Unframed, Held;
+  } Cases[] = {
+      {"all taken", N81, 115200, N81, 115200, false, true},
+      {"old rate kept", N81, 4000000, N81, 115200, false, false},
+      {"rate from the divisor, 0.1% off", N81, 56000, N81, 55944, false, true},
+      {"rate 3% off", N81, 57600, N81, 55870, false, false},
+      {"rate unknown", N81, 9600, N81, 0, false, false},
+      {"old data size kept", CS5 | CREAD, 9600, CS8 | CREAD, 9600, false, false},
+      {"parity dropped", N81 | PARENB, 9600, N81, 9600, false, false},
+      {"odd became even", N81 | PARENB | PARODD, 9600, N81 | PARENB, 9600, false, false},
+      {"mark became odd", N81 | PARENB | PARODD | CMSPAR, 9600, N81 | PARENB | PARODD, 9600, false,
+       false},
+      {"two stop bits dropped", N81 | CSTOPB, 9600, N81, 9600, false, false},
+      {"other switches differ", N81 | CRTSCTS, 9600, CS8 | HUPCL, 9600, false, true},
+      {"no line: eight bits, no parity", CS7 | PARENB | PARODD, 9600, CS8 | PARODD, 9600, true,
+       true},
+      {"no line: parity kind still counts", CS7 | PARENB | PARODD, 9600, CS8, 9600, true, false},
+      {"no line: stop bits still count", CS8 | CSTOPB, 9600, CS8, 9600, true, false},
+      {"no line: rate still counts", CS8, 9600, CS8, 19200, true, false},
+  };
+  for (const auto& C : Cases) {
+    termios Asked{}, Got{};
+    Asked.c_cflag = C.Asked;
+    Got.c_cflag = C.Got;
+    EXPECT_EQ(posixdev::SettingsHeld(Asked, C.AskedRate, Got, C.GotRate, C.Unframed), C.Held)
+        << C.What;
+  }
 }
