@@ -210,8 +210,12 @@ void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out) {
 bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error) {
   speed_t Code;
   const bool Coded = RateCode(Dcb.BaudRate, Code);
+  // termios has no DSR output flow, DTR handshake or DSR sensitivity: taking
+  // them would promise a flow control nobody does.
+  const bool NoSuchFlow =
+      Dcb.fOutxDsrFlow || Dcb.fDtrControl == dcDtrHandshake || Dcb.fDsrSensitivity;
   if ((!Coded && !RateByNumber(Dcb.BaudRate)) || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 ||
-      Dcb.Parity > 4) {
+      Dcb.Parity > 4 || NoSuchFlow) {
     Error = oeInvalidParameter;
     return false;
   }
@@ -313,7 +317,7 @@ bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
     Error = oeInvalidParameter;
     return false;
   }
-  if (Dcb.fDtrControl != dcDtrHandshake) SetModemLine(Fd, true, Dcb.fDtrControl == dcDtrEnable);
+  SetModemLine(Fd, true, Dcb.fDtrControl == dcDtrEnable);
   if (Dcb.fRtsControl == dcRtsEnable || Dcb.fRtsControl == dcRtsDisable) {
     SetModemLine(Fd, false, Dcb.fRtsControl == dcRtsEnable);
   }

@@ -116,3 +116,34 @@ TEST(LineReadBack, ComparesRateDataSizeParityAndStopBitsOnly) {
         << C.What;
   }
 }
+
+namespace {
+termios DeviceSettings(const TPtyPair& Pty) {
+  termios T{};
+  EXPECT_EQ(tcgetattr(Pty.SlaveFd(), &T), 0);
+  return T;
+}
+}  // namespace
+
+// DSR output flow, a DTR handshake and DSR sensitivity have no termios
+// switch: asking for them fails and leaves everything as it was.
+TEST(FlowRefusal, WhatTermiosCannotDoFailsAndChangesNothing) {
+  TOpenPort P;
+  for (const bool RtsHandshake : {false, true}) {
+    SCOPED_TRACE(RtsHandshake);
+    ASSERT_EQ(P.D->HWFlowOptions(14745, 1638, RtsHandshake ? 0x02 : 0), 0);
+    const tcflag_t Before = DeviceSettings(P.Pty).c_cflag;
+    for (const uint32_t Options : {0x01u, 0x04u, 0x01u | 0x08u, 0x02u | 0x04u}) {
+      SCOPED_TRACE(Options);
+      EXPECT_EQ(P.D->HWFlowOptions(14745, 1638, Options), -oeInvalidParameter);
+      EXPECT_EQ(DeviceSettings(P.Pty).c_cflag, Before);
+      EXPECT_EQ(P.D->HWFlowState(), RtsHandshake ? 2 : 1);
+      EXPECT_EQ(P.D->SetDtr(true), 0);  // DTR is still the caller's
+      EXPECT_EQ(P.D->SetRts(true), RtsHandshake ? 1 : 0);
+    }
+  }
+  TDcb Record;
+  ASSERT_EQ(P.D->GetComState(Record), 0);
+  Record.fDsrSensitivity = true;
+  EXPECT_EQ(P.D->SetComState(Record), -oeInvalidParameter);
+}
