@@ -39,6 +39,18 @@ void TReadThread::Execute() {
   int EmptyWakes = 0;
   const int Fd = Port.ComHandleNow();
   while (!Stopping()) {
+    if (Port.HoldOffInput()) {
+      // Over the input limit: what arrives stays with the driver, whose
+      // throttle holds the far end, until the task has read enough.
+      const posixdev::TPoll P = Port.WaitForInputRoom(Fd, kReadWaitMs);
+      if (Stopping()) break;
+      if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
+        Result = ecDeviceRead;
+        Port.SetKillThreads();
+        break;
+      }
+      continue;
+    }
     // Received bytes wake the thread at once; the slice only bounds how long
     // a stop could go unseen should the wake descriptor fail.
     const posixdev::TPoll P =
@@ -70,7 +82,7 @@ void TReadThread::Execute() {
         Port.SetKillThreads();
         break;
       }
-    } while (size_t(N) == Scratch.size() && !Stopping());
+    } while (size_t(N) == Scratch.size() && !Stopping() && !Port.HoldOffInput());
     // Outside the read lock: a flush takes the input lock before it.
     if (MoveHere && Total > 0) Port.MoveReceivedBytes();
     // A stream in progress (a read of a USB adapter's packet or more, short

@@ -1,5 +1,9 @@
 // Line settings as the driver holds them, over real pseudo-terminals.
+#include <sys/ioctl.h>
 #include <termios.h>
+
+#include <algorithm>
+#include <thread>
 
 #include "serial/posix/port_errors.h"
 #include "serial/posix/posix_device.h"
@@ -146,4 +150,89 @@ TEST(FlowRefusal, WhatTermiosCannotDoFailsAndChangesNothing) {
   ASSERT_EQ(P.D->GetComState(Record), 0);
   Record.fDsrSensitivity = true;
   EXPECT_EQ(P.D->SetComState(Record), -oeInvalidParameter);
+}
+
+TEST(InputLimits, FollowTheRecordAndHoldOffBetweenTheTwoCounts) {
+  auto Limits = [](bool InX, bool Cts, uint8_t Rts, uint16_t XonLim, uint16_t XoffLim) {
+    TDcb D;
+    D.fInX = InX;
+    D.fOutX = true;  // output flow alone sets no limits
+    D.fOutxCtsFlow = Cts;
+    D.fRtsControl = Rts;
+    D.XonLim = XonLim;
+    D.XoffLim = XoffLim;
+    return InputLimits(D, 16384);
+  };
+  const struct {
+    const char* What;
+    TInputLimits Got;
+    int64_t HoldAbove, ResumeBelow;
+  } Records[] = {
+      {"no input flow", Limits(false, false, dcRtsEnable, 4096, 4096), -1, 0},
+      {"XON/XOFF", Limits(true, false, dcRtsEnable, 4096, 4096), 12288, 4096},
+      {"RTS handshake", Limits(false, false, dcRtsHandshake, 1638, 1639), 14745, 1638},
+      {"CTS, which the driver ties to RTS", Limits(false, true, dcRtsDisable, 0, 0), 16384, 0},
+      {"limit beyond the buffer", Limits(true, false, dcRtsEnable, 0, 20000), 0, 0},
+  };
+  for (const auto& R : Records) {
+    EXPECT_EQ(R.Got.HoldAbove, R.HoldAbove) << R.What;
+    EXPECT_EQ(R.Got.ResumeBelow, R.ResumeBelow) << R.What;
+  }
+  const TInputLimits L{12288, 4096};
+  const struct {
+    TInputLimits Limits;
+    bool HeldOff;
+    int64_t Unread;
+    bool Hold;
+  } Steps[] = {
+      {L, false, 12288, false},      {L, false, 12289, true},  {L, true, 12289, true},
+      {L, true, 4096, true},         {L, true, 4095, false},   {L, false, 4095, false},
+      {{0, 0}, false, 1, true},      {{0, 0}, true, 0, false},  // nothing unread: read
+      {{-1, 0}, true, 90000, false},
+  };
+  for (const auto& S : Steps) {
+    EXPECT_EQ(HoldInputOff(S.Limits, S.HeldOff, S.Unread), S.Hold)
+        << S.Limits.HoldAbove << " " << S.HeldOff << " " << S.Unread;
+  }
+}
+
+namespace {
+int DriverHolds(const TPtyPair& Pty) {
+  int N = 0;
+  return ioctl(Pty.SlaveFd(), FIONREAD, &N) == 0 ? N : -1;
+}
+}  // namespace
+
+// A pseudo-terminal has no throttle of its own to send XOFF with, but the
+// far end's writes stall once the driver is full, as a held-off line would.
+TEST(InputLimits, ReadingStopsAboveTheLimitAndGoesOnBelowTheResumeCount) {
+  TOpenPort P;  // a 16384-byte input buffer
+  // XON/XOFF on input: full at 8192 unread bytes, resuming below 2048.
+  ASSERT_EQ(P.D->SWFlowEnable(8192, 2048, 2), 0);
+  const auto Data = Pattern(60000, 5);
+  std::thread Box([&] { P.Pty.Write(Data); });
+  int64_t Most = 0;
+  auto Unread = [&] {
+    const int64_t N = P.D->UnreadInput();
+    Most = std::max(Most, N);
+    return N;
+  };
+  // The component stops taking bytes and the driver fills up behind it.
+  EXPECT_TRUE(WaitUntil([&] { return Unread() > 8192 && DriverHolds(P.Pty) >= 4000; }));
+  // And takes nothing more while the task reads nothing (looked at for a
+  // while: nothing happening is the one thing no wait can end on). One read
+  // at most goes beyond the limit.
+  EXPECT_FALSE(WaitUntil([&] { return Unread() > 8192 + 4096; }, std::chrono::milliseconds(1500)));
+  EXPECT_GE(DriverHolds(P.Pty), 4000);
+  // As the task reads, reading goes on, and every byte comes through.
+  std::vector<uint8_t> Got;
+  while (Got.size() < Data.size()) {
+    ASSERT_TRUE(WaitUntil([&] { return Unread() > 0 && P.D->InBuffUsed() > 0; })) << Got.size();
+    std::vector<uint8_t> Part(size_t(P.D->InBuffUsed()));
+    ASSERT_EQ(P.D->GetBlock(Part.data(), uint32_t(Part.size())), int32_t(Part.size()));
+    Got.insert(Got.end(), Part.begin(), Part.end());
+  }
+  Box.join();
+  EXPECT_TRUE(Got == Data);
+  EXPECT_LE(Most, 8192 + 4096);
 }
