@@ -87,11 +87,10 @@ int32_t TRivuPosixDispatcher::CloseCom() {
     std::lock_guard Lock(FdMutex_);
     const int Fd = ComHandle.load();
     if (Fd >= 0) {
-      if (posixdev::Close(Fd)) {
-        ComHandle = -1;
-      } else {
-        Result = -1;
-      }
+      // The kernel releases the number even when close fails; kept, it could
+      // later close a descriptor that has taken it since.
+      ComHandle = -1;
+      if (!posixdev::Close(Fd)) Result = -1;
     }
   }
   std::lock_guard Lock(DispLock);

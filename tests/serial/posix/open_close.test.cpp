@@ -130,6 +130,24 @@ TEST(PortClose, DestroyingAnOpenDispatcherClosesIt) {
   EXPECT_EQ(OpenDescriptorCount(), Before);
 }
 
+TEST(PortClose, AFailedCloseForgetsTheDescriptorAllTheSame) {
+  TOpenPort P;
+  const int Fd = P.D->ComHandleNow();
+  ASSERT_GE(Fd, 0);
+  // Closed behind the dispatcher's back, so its own close fails with EBADF.
+  ASSERT_EQ(close(Fd), 0);
+  EXPECT_EQ(P.D->CloseCom(), -1);
+  EXPECT_LT(P.D->ComHandleNow(), 0);
+  // The number is free again; a descriptor that takes it outlives the
+  // dispatcher's clean-up.
+  const int Other = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(Other, Fd);
+  P.D->DonePort();
+  P.D.reset();
+  EXPECT_NE(fcntl(Other, F_GETFD), -1);
+  close(Other);
+}
+
 TEST(PortFailure, UnpluggedDeviceEndsThreadsAndIsReportedOnce) {
   TOpenPort P;
   P.Receive(Bytes("before"));
