@@ -364,13 +364,26 @@ bool GetCounters(int Fd, TCounters& Out) {
   return true;
 }
 
+static int32_t IoError(int Err) {
+  switch (Err) {
+    case EBADF:
+      return ioInvalidHandle;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+      return ioDeviceGone;
+    default:
+      return ioFailed;
+  }
+}
+
 int32_t Read(int Fd, uint8_t* Buffer, size_t Len) {
   for (;;) {
     const ssize_t N = ::read(Fd, Buffer, Len);
     if (N >= 0) return int32_t(N);
     if (errno == EINTR) continue;
     if (errno == EAGAIN) return 0;
-    return errno == EBADF ? ioInvalidHandle : ioFailed;
+    return IoError(errno);
   }
 }
 
@@ -380,7 +393,7 @@ int32_t Write(int Fd, const uint8_t* Buffer, size_t Len) {
     if (N >= 0) return int32_t(N);
     if (errno == EINTR) continue;
     if (errno == EAGAIN) return 0;
-    return errno == EBADF ? ioInvalidHandle : ioFailed;
+    return IoError(errno);
   }
 }
 

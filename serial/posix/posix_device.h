@@ -58,6 +58,7 @@ bool GetCounters(int Fd, TCounters& Out);
 
 // read/write results: a count, 0 when nothing could move, or a negative code.
 inline constexpr int32_t ioInvalidHandle = -6;
+inline constexpr int32_t ioDeviceGone = -2;  // unplugged, hung up
 inline constexpr int32_t ioFailed = -1;
 int32_t Read(int Fd, uint8_t* Buffer, size_t Len);
 int32_t Write(int Fd, const uint8_t* Buffer, size_t Len);

@@ -23,6 +23,8 @@ constexpr int kLinesSliceMs = 100;
 constexpr int kHangUpWaitMs = 1000;
 constexpr int kSliceMs = 100;
 constexpr int kEmptyWakesForHangUp = 8;
+// A device that went away is one failure, whichever thread sees it first.
+constexpr int32_t kDeviceGone = ecDeviceRead;
 }  // namespace
 
 TRivuPosixThread::TRivuPosixThread(TRivuPosixDispatcher& D) : TRivuDispatcherThread(D), Port(D) {}
@@ -116,7 +118,7 @@ void TWriteThread::Execute() {
     } else if (const auto Ticket = Port.TakeOutput(Block)) {
       const int32_t R = WriteBlock(Fd, *Ticket);
       if (R != 0) {
-        if (R != posixdev::ioInvalidHandle) Result = ecDeviceWrite;
+        if (R != posixdev::ioInvalidHandle) Result = R;
         Port.SetKillThreads();
       }
     } else {
@@ -137,14 +139,17 @@ int32_t TWriteThread::WriteBlock(int Fd, uint64_t Ticket) {
       return 0;
     }
     const int32_t N = posixdev::Write(Fd, Block.data() + Sent, Block.size() - Sent);
-    if (N < 0) return N == posixdev::ioInvalidHandle ? N : ecDeviceWrite;
+    if (N == posixdev::ioInvalidHandle) return N;
+    if (N == posixdev::ioDeviceGone) return kDeviceGone;
+    if (N < 0) return ecDeviceWrite;
     if (N > 0) {
       Sent += size_t(N);
       continue;
     }
     // The driver is full: wait for room, a flush or the end.
     const posixdev::TPoll P = Port.WaitWriteWork(Fd, kSliceMs);
-    if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) return ecDeviceWrite;
+    if (P == posixdev::TPoll::HungUp) return kDeviceGone;
+    if (P == posixdev::TPoll::Failed) return ecDeviceWrite;
   }
   return 0;
 }
@@ -164,7 +169,7 @@ void TStatusThread::Execute() {
     const posixdev::TPoll P = posixdev::Wait(Fd, posixdev::TWaitFor::HangUp, Port.KillFd(), Slice);
     if (Stopping()) break;
     if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
-      Result = ecDeviceRead;
+      Result = kDeviceGone;
       Port.SetKillThreads();
       break;
     }
