@@ -6,6 +6,7 @@
 #include "serial/errors/error_codes.h"
 #include "serial/posix/posix_device.h"
 #include "serial/posix/posix_dispatcher.h"
+#include "serial/posix/status_change.h"
 
 namespace {
 // One read takes what the driver holds, up to its usual buffer size; the
@@ -173,34 +174,16 @@ void TStatusThread::Execute() {
       Port.SetKillThreads();
       break;
     }
-    uint32_t Events = 0;
-    if (Lines) {
-      const uint8_t NewLines = posixdev::ModemLines(Fd);
-      const uint8_t Changed = NewLines ^ OldLines;
-      OldLines = NewLines;
-      if (Changed & 0x10) Events |= evCts;
-      if (Changed & 0x20) Events |= evDsr;
-      if (Changed & 0x80) Events |= evRlsd;
-      if (Changed & 0x40) Events |= (NewLines & 0x40) ? evRing : evRing2;
-    }
-    posixdev::TCounters NewCounts;
-    if (Counts && posixdev::GetCounters(Fd, NewCounts)) {
-      uint32_t Errors = 0;
-      if (NewCounts.BufOverrun != OldCounts.BufOverrun) Errors |= leOverflow;
-      if (NewCounts.Overrun != OldCounts.Overrun) Errors |= leOverrun;
-      if (NewCounts.Parity != OldCounts.Parity) Errors |= leParity;
-      if (NewCounts.Frame != OldCounts.Frame) Errors |= leFraming;
-      if (NewCounts.Brk != OldCounts.Brk) Errors |= leBreak;
-      OldCounts = NewCounts;
-      if (Errors) {
-        Port.AddDeviceErrors(Errors);
-        Events |= (Errors & leBreak) ? evBreak : 0;
-        Events |= (Errors & ~leBreak) ? evErr : 0;
-      }
-    }
-    if (Events & evStatusEvents) {
+    const uint8_t NewLines = Lines ? posixdev::ModemLines(Fd) : OldLines;
+    posixdev::TCounters NewCounts = OldCounts;
+    if (Counts) posixdev::GetCounters(Fd, NewCounts);  // unchanged when it fails
+    const TStatusChange Change = StatusChange(OldLines, NewLines, OldCounts, NewCounts);
+    OldLines = NewLines;
+    OldCounts = NewCounts;
+    if (Change.Errors) Port.AddDeviceErrors(Change.Errors);
+    if (Change.Events & evStatusEvents) {
       try {
-        Port.GetQueue().Push(std::make_unique<TStatusBuffer>(Events));
+        Port.GetQueue().Push(std::make_unique<TStatusBuffer>(Change.Events));
       } catch (const std::bad_alloc&) {
         Result = ecNoMem;
         Port.SetKillThreads();
