@@ -259,7 +259,8 @@ bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error) {
 }
 
 // A pseudo-terminal slave (majors 136-143) has no transmit queue of its own:
-// what it "sends" already sits in the other side's receive queue.
+// what it "sends" already sits in the other side's receive queue. Nor has it
+// a line: it keeps eight bits without parity whatever it is given.
 static bool IsPseudoTerminalSlave(int Fd) {
   struct stat St {};
   return ::fstat(Fd, &St) == 0 && S_ISCHR(St.st_mode) && major(St.st_rdev) >= 136 &&
