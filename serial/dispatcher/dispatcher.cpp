@@ -183,6 +183,7 @@ void TRivuBaseDispatcher::FreeRoomLocked() {
     RoomWanted = false;
     Queue.Wake();
   }
+  InputConsumed();
 }
 
 bool TRivuBaseDispatcher::CharReady() {

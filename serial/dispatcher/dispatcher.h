@@ -223,6 +223,9 @@ class TRivuBaseDispatcher {
   // A reader began waiting in WaitForData: bytes the device layer lets the
   // driver hold for a while must come in at once.
   virtual void DataWanted() {}
+  // A reader took bytes out of the dispatch buffer (input lock held): a
+  // device layer holding input off for the flow limits may take more.
+  virtual void InputConsumed() {}
   // Readers sleeping in WaitForData now.
   int32_t DataWaitersNow() const { return DataWaiters_.load(); }
   virtual int32_t EscapeComFunction(int32_t Code) = 0;

@@ -88,6 +88,8 @@ int32_t TRivuBaseDispatcher::SetCommStateFix(TDcb& Record) {
   if (!DtrByFlow) Record.fDtrControl = DtrOn ? dcDtrEnable : dcDtrDisable;
   if (!RtsByFlow) Record.fRtsControl = RtsOn ? dcRtsEnable : dcRtsDisable;
   const int32_t R = SetComState(Record);
+  // A refused record changed nothing on the device; the copy follows it.
+  if (R != 0) GetComState(Record);
   CurBaud = Record.BaudRate;
   SetDtr(DtrOn);
   if (!RS485Mode) SetRts(RtsOn);
@@ -165,6 +167,7 @@ int32_t TRivuBaseDispatcher::HWFlowOptions(uint32_t BufferFull, uint32_t BufferR
   if (BufferFull < BufferResume || BufferFull > InQueueSize) return ecBadArgument;
   std::lock_guard Lock(DispLock);
   GetComState(Dcb);
+  const bool DtrByFlowBefore = DtrByFlow, RtsByFlowBefore = RtsByFlow;
   Dcb.fOutxCtsFlow = Dcb.fOutxDsrFlow = false;
   Dcb.fDtrControl = dcDtrDisable;
   Dcb.fRtsControl = dcRtsDisable;
@@ -185,7 +188,13 @@ int32_t TRivuBaseDispatcher::HWFlowOptions(uint32_t BufferFull, uint32_t BufferR
   Dcb.XonLim = uint16_t(BufferResume);
   if (Options & 0x04) Dcb.fOutxDsrFlow = true;
   if (Options & 0x08) Dcb.fOutxCtsFlow = true;
-  return SetCommStateFix(Dcb);
+  const int32_t R = SetCommStateFix(Dcb);
+  if (R != 0) {
+    // Refused: the lines stay the caller's as before.
+    DtrByFlow = DtrByFlowBefore;
+    RtsByFlow = RtsByFlowBefore;
+  }
+  return R;
 }
 
 int32_t TRivuBaseDispatcher::SWFlowEnable(uint32_t BufferFull, uint32_t BufferResume,

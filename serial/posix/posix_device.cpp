@@ -13,6 +13,7 @@
 #include <cerrno>
 
 #include "serial/posix/port_errors.h"
+#include "serial/posix/posix_rate.h"
 
 int32_t PortErrorNumber(int Errno) {
   switch (Errno) {
@@ -66,6 +67,17 @@ bool RateCode(uint32_t Baud, speed_t& Code) {
       Code = R.Code;
       return true;
     }
+  }
+  return false;
+}
+
+// Rates the line speaks that have no speed code; the driver takes them by
+// number.
+constexpr uint32_t kRatesByNumber[] = {14400, 28800, 56000, 128000, 256000};
+
+bool RateByNumber(uint32_t Baud) {
+  for (const uint32_t R : kRatesByNumber) {
+    if (R == Baud) return true;
   }
   return false;
 }
@@ -146,6 +158,9 @@ bool GetState(int Fd, const TDcb& Shadow, TDcb& Out, int32_t& Error) {
     return false;
   }
   FromTermios(T, Shadow, Out);
+  // The record has no room for a rate without a speed code; the driver
+  // reports every rate by number.
+  if (const uint32_t Rate = ReadRate(Fd); Rate != 0) Out.BaudRate = Rate;
   return true;
 }
 
@@ -194,12 +209,21 @@ void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out) {
 
 bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error) {
   speed_t Code;
-  if (!RateCode(Dcb.BaudRate, Code) || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 || Dcb.Parity > 4) {
+  const bool Coded = RateCode(Dcb.BaudRate, Code);
+  // termios has no DSR output flow, DTR handshake or DSR sensitivity: taking
+  // them would promise a flow control nobody does.
+  const bool NoSuchFlow =
+      Dcb.fOutxDsrFlow || Dcb.fDtrControl == dcDtrHandshake || Dcb.fDsrSensitivity;
+  if ((!Coded && !RateByNumber(Dcb.BaudRate)) || Dcb.ByteSize < 5 || Dcb.ByteSize > 8 ||
+      Dcb.Parity > 4 || NoSuchFlow) {
     Error = oeInvalidParameter;
     return false;
   }
-  ::cfsetispeed(&T, Code);
-  ::cfsetospeed(&T, Code);
+  // A rate without a code keeps T's speed; SetState sets it by number.
+  if (Coded) {
+    ::cfsetispeed(&T, Code);
+    ::cfsetospeed(&T, Code);
+  }
   T.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   T.c_cflag |= CLOCAL | CREAD;
   static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
@@ -234,30 +258,71 @@ bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error) {
   return true;
 }
 
-bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
-  termios T{};
-  if (::tcgetattr(Fd, &T) != 0) {
-    Error = PortErrorNumber(errno);
-    return false;
-  }
-  if (!ToTermios(Dcb, T, Error)) return false;
-  if (::tcsetattr(Fd, TCSANOW, &T) != 0) {
-    Error = PortErrorNumber(errno);
-    return false;
-  }
-  if (Dcb.fDtrControl != dcDtrHandshake) SetModemLine(Fd, true, Dcb.fDtrControl == dcDtrEnable);
-  if (Dcb.fRtsControl == dcRtsEnable || Dcb.fRtsControl == dcRtsDisable) {
-    SetModemLine(Fd, false, Dcb.fRtsControl == dcRtsEnable);
-  }
-  return true;
-}
-
 // A pseudo-terminal slave (majors 136-143) has no transmit queue of its own:
-// what it "sends" already sits in the other side's receive queue.
+// what it "sends" already sits in the other side's receive queue. Nor has it
+// a line: it keeps eight bits without parity whatever it is given.
 static bool IsPseudoTerminalSlave(int Fd) {
   struct stat St {};
   return ::fstat(Fd, &St) == 0 && S_ISCHR(St.st_mode) && major(St.st_rdev) >= 136 &&
          major(St.st_rdev) <= 143;
+}
+
+bool SettingsHeld(const termios& Asked, uint32_t AskedRate, const termios& Got, uint32_t GotRate,
+                  bool Unframed) {
+  // A driver may report the rate its divisor gives rather than the one asked
+  // for; within 2% both ends still understand each other.
+  const uint64_t Diff = AskedRate > GotRate ? AskedRate - GotRate : GotRate - AskedRate;
+  if (Diff * 50 > AskedRate) return false;
+  tcflag_t Framing = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+  if (Unframed) Framing &= ~(CSIZE | PARENB);
+  return (Asked.c_cflag & Framing) == (Got.c_cflag & Framing);
+}
+
+namespace {
+
+// The rate T stands for, asked of the driver by number where it can tell.
+uint32_t RateNow(int Fd, const termios& T) {
+  const uint32_t Rate = ReadRate(Fd);
+  return Rate != 0 ? Rate : RateOf(::cfgetospeed(&T));
+}
+
+// Writes T; a rate without a speed code goes by number after it.
+bool WriteSettings(int Fd, const termios& T, uint32_t Rate) {
+  if (::tcsetattr(Fd, TCSANOW, &T) != 0) return false;
+  speed_t Code;
+  return Rate == 0 || RateCode(Rate, Code) || SetAnyRate(Fd, Rate);
+}
+
+}  // namespace
+
+bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
+  termios Old{};
+  if (::tcgetattr(Fd, &Old) != 0) {
+    Error = PortErrorNumber(errno);
+    return false;
+  }
+  termios T = Old;
+  if (!ToTermios(Dcb, T, Error)) return false;
+  const uint32_t OldRate = RateNow(Fd, Old);
+  if (!WriteSettings(Fd, T, Dcb.BaudRate)) {
+    Error = PortErrorNumber(errno);
+    WriteSettings(Fd, Old, OldRate);
+    return false;
+  }
+  // tcsetattr succeeds when any part was carried out, and drivers keep what
+  // they cannot do without a word: only a read-back tells.
+  termios Got{};
+  if (::tcgetattr(Fd, &Got) != 0 ||
+      !SettingsHeld(T, Dcb.BaudRate, Got, RateNow(Fd, Got), IsPseudoTerminalSlave(Fd))) {
+    WriteSettings(Fd, Old, OldRate);
+    Error = oeInvalidParameter;
+    return false;
+  }
+  SetModemLine(Fd, true, Dcb.fDtrControl == dcDtrEnable);
+  if (Dcb.fRtsControl == dcRtsEnable || Dcb.fRtsControl == dcRtsDisable) {
+    SetModemLine(Fd, false, Dcb.fRtsControl == dcRtsEnable);
+  }
+  return true;
 }
 
 bool Purge(int Fd, bool Input) {
@@ -300,13 +365,26 @@ bool GetCounters(int Fd, TCounters& Out) {
   return true;
 }
 
+static int32_t IoError(int Err) {
+  switch (Err) {
+    case EBADF:
+      return ioInvalidHandle;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+      return ioDeviceGone;
+    default:
+      return ioFailed;
+  }
+}
+
 int32_t Read(int Fd, uint8_t* Buffer, size_t Len) {
   for (;;) {
     const ssize_t N = ::read(Fd, Buffer, Len);
     if (N >= 0) return int32_t(N);
     if (errno == EINTR) continue;
     if (errno == EAGAIN) return 0;
-    return errno == EBADF ? ioInvalidHandle : ioFailed;
+    return IoError(errno);
   }
 }
 
@@ -316,7 +394,7 @@ int32_t Write(int Fd, const uint8_t* Buffer, size_t Len) {
     if (N >= 0) return int32_t(N);
     if (errno == EINTR) continue;
     if (errno == EAGAIN) return 0;
-    return errno == EBADF ? ioInvalidHandle : ioFailed;
+    return IoError(errno);
   }
 }
 

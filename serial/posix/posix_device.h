@@ -25,9 +25,19 @@ bool Close(int Fd);
 // Shadow (the record last written).
 bool GetState(int Fd, const TDcb& Shadow, TDcb& Out, int32_t& Error);
 // The translation itself; ToTermios changes only the fields the record owns.
+// A rate without a speed code leaves T's speed alone: SetState sets that one
+// by number, and GetState reads every rate back by number.
 bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error);
 void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out);
+// Writes the record and reads it back; what the driver did not take is
+// undone and fails with oeInvalidParameter.
 bool SetState(int Fd, const TDcb& Dcb, int32_t& Error);
+// Whether Got (read back, with the driver's rate) holds the rate, data size,
+// parity and stop bits of Asked. Unframed: a pseudo-terminal slave, which has
+// no line and reports eight bits without parity whatever it is given, so its
+// data size and parity switch do not count.
+bool SettingsHeld(const termios& Asked, uint32_t AskedRate, const termios& Got, uint32_t GotRate,
+                  bool Unframed);
 
 bool Purge(int Fd, bool Input);
 // Bytes the driver holds that have not left the line yet; 0 when unknown.
@@ -48,6 +58,7 @@ bool GetCounters(int Fd, TCounters& Out);
 
 // read/write results: a count, 0 when nothing could move, or a negative code.
 inline constexpr int32_t ioInvalidHandle = -6;
+inline constexpr int32_t ioDeviceGone = -2;  // unplugged, hung up
 inline constexpr int32_t ioFailed = -1;
 int32_t Read(int Fd, uint8_t* Buffer, size_t Len);
 int32_t Write(int Fd, const uint8_t* Buffer, size_t Len);

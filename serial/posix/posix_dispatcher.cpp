@@ -87,11 +87,10 @@ int32_t TRivuPosixDispatcher::CloseCom() {
     std::lock_guard Lock(FdMutex_);
     const int Fd = ComHandle.load();
     if (Fd >= 0) {
-      if (posixdev::Close(Fd)) {
-        ComHandle = -1;
-      } else {
-        Result = -1;
-      }
+      // The kernel releases the number even when close fails; kept, it could
+      // later close a descriptor that has taken it since.
+      ComHandle = -1;
+      if (!posixdev::Close(Fd)) Result = -1;
     }
   }
   std::lock_guard Lock(DispLock);
@@ -166,6 +165,10 @@ int32_t TRivuPosixDispatcher::SetComState(TDcb& Record) {
     return -Error;
   }
   Shadow_ = Record;
+  const TInputLimits Limits = InputLimits(Record, InQueueSize);
+  HoldAbove_ = Limits.HoldAbove;
+  ResumeBelow_ = Limits.ResumeBelow;
+  WakeHeldOffInput();
   return 0;
 }
 
@@ -228,7 +231,68 @@ void TRivuPosixDispatcher::RestBetweenReads(int TimeoutMs) {
 }
 
 void TRivuPosixDispatcher::DataWanted() {
-  if (ReadResting_.load()) posixdev::SignalWakeFd(ReadWakeFd_);
+  if (ReadResting_.load() || InputHeldOff_.load()) posixdev::SignalWakeFd(ReadWakeFd_);
+}
+
+TInputLimits InputLimits(const TDcb& Dcb, uint32_t InSize) {
+  TInputLimits L;
+  if (!Dcb.fInX && !Dcb.fOutxCtsFlow && Dcb.fRtsControl != dcRtsHandshake) return L;
+  L.HoldAbove = std::max<int64_t>(0, int64_t(InSize) - Dcb.XoffLim);
+  L.ResumeBelow = Dcb.XonLim;
+  return L;
+}
+
+bool HoldInputOff(const TInputLimits& Limits, bool HeldOff, int64_t Unread) {
+  if (Limits.HoldAbove < 0 || Unread == 0) return false;
+  return HeldOff ? Unread >= Limits.ResumeBelow : Unread > Limits.HoldAbove;
+}
+
+int64_t TRivuPosixDispatcher::UnreadInput() {
+  // Bytes move from the queue into the buffer under the input lock: none is
+  // counted twice.
+  std::lock_guard Lock(InLock);
+  return QueuedBytes() + InBuffUsed();
+}
+
+bool TRivuPosixDispatcher::HoldOffInput() {
+  const TInputLimits Limits{HoldAbove_.load(), ResumeBelow_.load()};
+  if (Limits.HoldAbove < 0) {
+    InputHeldOff_ = false;
+    return false;
+  }
+  // A task waiting for more than the limit gets what the dispatch buffer
+  // can take, or it would wait for good.
+  auto Hold = [&](bool HeldOff) {
+    const int64_t Unread = UnreadInput();
+    return HoldInputOff(Limits, HeldOff, Unread) &&
+           !(DataWaitersNow() > 0 && Unread < int64_t(DispatchBufferSize));
+  };
+  if (InputHeldOff_.load()) {
+    InputHeldOff_ = Hold(true);
+  } else if (Hold(false)) {
+    // Said before looking again, so a reader taking bytes in between sees
+    // it and wakes this thread.
+    InputHeldOff_ = true;
+    InputHeldOff_ = Hold(true);
+  }
+  return InputHeldOff_.load();
+}
+
+posixdev::TPoll TRivuPosixDispatcher::WaitForInputRoom(int Fd, int TimeoutMs) {
+  const posixdev::TPoll P =
+      posixdev::Wait(Fd, posixdev::TWaitFor::HangUp, KillFd_, TimeoutMs, ReadWakeFd_);
+  posixdev::DrainWakeFd(ReadWakeFd_);
+  return P;
+}
+
+void TRivuPosixDispatcher::InputConsumed() {
+  if (!InputHeldOff_.load()) return;
+  const TInputLimits Limits{HoldAbove_.load(), ResumeBelow_.load()};
+  if (!HoldInputOff(Limits, true, UnreadInput())) posixdev::SignalWakeFd(ReadWakeFd_);
+}
+
+void TRivuPosixDispatcher::WakeHeldOffInput() {
+  if (InputHeldOff_.load()) posixdev::SignalWakeFd(ReadWakeFd_);
 }
 
 posixdev::TPoll TRivuPosixDispatcher::WaitWriteWork(int Fd, int TimeoutMs) {
@@ -281,6 +345,7 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
     if (ComHandle.load() >= 0) Result = posixdev::Purge(ComHandle.load(), true) ? 1 : 0;
   }
   Queue.Clear();
+  WakeHeldOffInput();
   return Result;
 }
 

@@ -11,6 +11,21 @@
 #include "serial/dispatcher/dispatcher.h"
 #include "serial/posix/posix_device.h"
 
+// Input flow limits as the read thread applies them. While flow control on
+// input is on (XON/XOFF, or the RTS/CTS handshake), the read thread holds off
+// once more than HoldAbove bytes wait unread in the component, and reads again
+// once fewer than ResumeBelow wait, or none: the driver keeps what arrives
+// meanwhile, and its own throttle (XOFF, RTS low) holds the far end.
+struct TInputLimits {
+  int64_t HoldAbove = -1;  // negative: no limits
+  int64_t ResumeBelow = 0;
+};
+// The limits a record asks for, on an input buffer of InSize bytes.
+TInputLimits InputLimits(const TDcb& Dcb, uint32_t InSize);
+// Whether the read thread holds off with Unread bytes waiting, given whether
+// it held off until now.
+bool HoldInputOff(const TInputLimits& Limits, bool HeldOff, int64_t Unread);
+
 class TReadThread;
 class TWriteThread;
 class TStatusThread;
@@ -63,6 +78,15 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   // adapter's small chunks. A reader beginning to wait ends the rest at once.
   void RestBetweenReads(int TimeoutMs);
   void DataWanted() override;
+  // Received bytes no reader has taken yet, in the I/O queue and the
+  // dispatch buffer.
+  int64_t UnreadInput();
+  // True while the read thread is to leave received bytes to the driver.
+  bool HoldOffInput();
+  // Sleeps until a reader takes bytes, the limits change, Fd hangs up or the
+  // threads must end; the poll of Fd.
+  posixdev::TPoll WaitForInputRoom(int Fd, int TimeoutMs);
+  void InputConsumed() override;
   // Error bits found by the status thread, taken by GetComError.
   void AddDeviceErrors(uint32_t Bits) { PendingErrors_.fetch_or(Bits); }
 
@@ -85,11 +109,16 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
 
  private:
   bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
+  // Wakes a read thread holding input off to look again.
+  void WakeHeldOffInput();
 
   int KillFd_ = -1;
   int WriteWakeFd_ = -1;
   int ReadWakeFd_ = -1;
   std::atomic<bool> ReadResting_{false};
+  std::atomic<int64_t> HoldAbove_{-1};
+  std::atomic<int64_t> ResumeBelow_{0};
+  std::atomic<bool> InputHeldOff_{false};
   // Serialises one-shot device calls of any thread with the close.
   std::mutex FdMutex_;
   std::mutex ReadMutex_;

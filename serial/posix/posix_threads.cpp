@@ -6,6 +6,7 @@
 #include "serial/errors/error_codes.h"
 #include "serial/posix/posix_device.h"
 #include "serial/posix/posix_dispatcher.h"
+#include "serial/posix/status_change.h"
 
 namespace {
 // One read takes what the driver holds, up to its usual buffer size; the
@@ -23,6 +24,8 @@ constexpr int kLinesSliceMs = 100;
 constexpr int kHangUpWaitMs = 1000;
 constexpr int kSliceMs = 100;
 constexpr int kEmptyWakesForHangUp = 8;
+// A device that went away is one failure, whichever thread sees it first.
+constexpr int32_t kDeviceGone = ecDeviceRead;
 }  // namespace
 
 TRivuPosixThread::TRivuPosixThread(TRivuPosixDispatcher& D) : TRivuDispatcherThread(D), Port(D) {}
@@ -39,6 +42,18 @@ void TReadThread::Execute() {
   int EmptyWakes = 0;
   const int Fd = Port.ComHandleNow();
   while (!Stopping()) {
+    if (Port.HoldOffInput()) {
+      // Over the input limit: what arrives stays with the driver, whose
+      // throttle holds the far end, until the task has read enough.
+      const posixdev::TPoll P = Port.WaitForInputRoom(Fd, kReadWaitMs);
+      if (Stopping()) break;
+      if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
+        Result = ecDeviceRead;
+        Port.SetKillThreads();
+        break;
+      }
+      continue;
+    }
     // Received bytes wake the thread at once; the slice only bounds how long
     // a stop could go unseen should the wake descriptor fail.
     const posixdev::TPoll P =
@@ -70,7 +85,7 @@ void TReadThread::Execute() {
         Port.SetKillThreads();
         break;
       }
-    } while (size_t(N) == Scratch.size() && !Stopping());
+    } while (size_t(N) == Scratch.size() && !Stopping() && !Port.HoldOffInput());
     // Outside the read lock: a flush takes the input lock before it.
     if (MoveHere && Total > 0) Port.MoveReceivedBytes();
     // A stream in progress (a read of a USB adapter's packet or more, short
@@ -104,7 +119,7 @@ void TWriteThread::Execute() {
     } else if (const auto Ticket = Port.TakeOutput(Block)) {
       const int32_t R = WriteBlock(Fd, *Ticket);
       if (R != 0) {
-        if (R != posixdev::ioInvalidHandle) Result = ecDeviceWrite;
+        if (R != posixdev::ioInvalidHandle) Result = R;
         Port.SetKillThreads();
       }
     } else {
@@ -125,14 +140,17 @@ int32_t TWriteThread::WriteBlock(int Fd, uint64_t Ticket) {
       return 0;
     }
     const int32_t N = posixdev::Write(Fd, Block.data() + Sent, Block.size() - Sent);
-    if (N < 0) return N == posixdev::ioInvalidHandle ? N : ecDeviceWrite;
+    if (N == posixdev::ioInvalidHandle) return N;
+    if (N == posixdev::ioDeviceGone) return kDeviceGone;
+    if (N < 0) return ecDeviceWrite;
     if (N > 0) {
       Sent += size_t(N);
       continue;
     }
     // The driver is full: wait for room, a flush or the end.
     const posixdev::TPoll P = Port.WaitWriteWork(Fd, kSliceMs);
-    if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) return ecDeviceWrite;
+    if (P == posixdev::TPoll::HungUp) return kDeviceGone;
+    if (P == posixdev::TPoll::Failed) return ecDeviceWrite;
   }
   return 0;
 }
@@ -152,38 +170,20 @@ void TStatusThread::Execute() {
     const posixdev::TPoll P = posixdev::Wait(Fd, posixdev::TWaitFor::HangUp, Port.KillFd(), Slice);
     if (Stopping()) break;
     if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
-      Result = ecDeviceRead;
+      Result = kDeviceGone;
       Port.SetKillThreads();
       break;
     }
-    uint32_t Events = 0;
-    if (Lines) {
-      const uint8_t NewLines = posixdev::ModemLines(Fd);
-      const uint8_t Changed = NewLines ^ OldLines;
-      OldLines = NewLines;
-      if (Changed & 0x10) Events |= evCts;
-      if (Changed & 0x20) Events |= evDsr;
-      if (Changed & 0x80) Events |= evRlsd;
-      if (Changed & 0x40) Events |= (NewLines & 0x40) ? evRing : evRing2;
-    }
-    posixdev::TCounters NewCounts;
-    if (Counts && posixdev::GetCounters(Fd, NewCounts)) {
-      uint32_t Errors = 0;
-      if (NewCounts.BufOverrun != OldCounts.BufOverrun) Errors |= leOverflow;
-      if (NewCounts.Overrun != OldCounts.Overrun) Errors |= leOverrun;
-      if (NewCounts.Parity != OldCounts.Parity) Errors |= leParity;
-      if (NewCounts.Frame != OldCounts.Frame) Errors |= leFraming;
-      if (NewCounts.Brk != OldCounts.Brk) Errors |= leBreak;
-      OldCounts = NewCounts;
-      if (Errors) {
-        Port.AddDeviceErrors(Errors);
-        Events |= (Errors & leBreak) ? evBreak : 0;
-        Events |= (Errors & ~leBreak) ? evErr : 0;
-      }
-    }
-    if (Events & evStatusEvents) {
+    const uint8_t NewLines = Lines ? posixdev::ModemLines(Fd) : OldLines;
+    posixdev::TCounters NewCounts = OldCounts;
+    if (Counts) posixdev::GetCounters(Fd, NewCounts);  // unchanged when it fails
+    const TStatusChange Change = StatusChange(OldLines, NewLines, OldCounts, NewCounts);
+    OldLines = NewLines;
+    OldCounts = NewCounts;
+    if (Change.Errors) Port.AddDeviceErrors(Change.Errors);
+    if (Change.Events & evStatusEvents) {
       try {
-        Port.GetQueue().Push(std::make_unique<TStatusBuffer>(Events));
+        Port.GetQueue().Push(std::make_unique<TStatusBuffer>(Change.Events));
       } catch (const std::bad_alloc&) {
         Result = ecNoMem;
         Port.SetKillThreads();

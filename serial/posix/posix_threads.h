@@ -41,6 +41,7 @@ class TWriteThread : public TRivuPosixThread {
   void Execute() override;
 
  private:
+  // 0, ioInvalidHandle (closed underneath) or the code the thread ends with.
   int32_t WriteBlock(int Fd, uint64_t Ticket);
   std::vector<uint8_t> Block;
 };

@@ -222,6 +222,21 @@ TEST_F(ComPortTest, FlowControlThresholdsFollowTheReceiveQueue) {
   EXPECT_FALSE(port.RS485Mode());
 }
 
+TEST_F(ComPortTest, FlowControlTheDriverCannotDoRaisesAndIsNotKept) {
+  TRivuComPort port(nullptr, &platform);
+  Configure(port);
+  port.SetComNumber(3);
+  port.SetOpen(true);
+  ASSERT_TRUE(port.Open());
+  for (const THWFlowOptions option : {hwfUseDTR, hwfRequireDSR}) {
+    SCOPED_TRACE(int(option));
+    EXPECT_THROW(port.SetHWFlowOptions(HWFlowBit(option)), EInOutError);
+    EXPECT_EQ(port.HWFlowOptions(), 0);
+  }
+  port.SetHWFlowOptions(HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS));
+  EXPECT_EQ(port.HWFlowOptions(), HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS));
+}
+
 TEST_F(ComPortTest, NewComNumberWhileOpenReopensAndKeepsTriggers) {
   TPtyPair second;
   scratch.Link("com5", second.SlavePath());

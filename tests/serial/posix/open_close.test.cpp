@@ -1,5 +1,6 @@
 // Opening, closing and losing the device, over real pseudo-terminals.
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -130,6 +131,24 @@ TEST(PortClose, DestroyingAnOpenDispatcherClosesIt) {
   EXPECT_EQ(OpenDescriptorCount(), Before);
 }
 
+TEST(PortClose, AFailedCloseForgetsTheDescriptorAllTheSame) {
+  TOpenPort P;
+  const int Fd = P.D->ComHandleNow();
+  ASSERT_GE(Fd, 0);
+  // Closed behind the dispatcher's back, so its own close fails with EBADF.
+  ASSERT_EQ(close(Fd), 0);
+  EXPECT_EQ(P.D->CloseCom(), -1);
+  EXPECT_LT(P.D->ComHandleNow(), 0);
+  // The number is free again; a descriptor that takes it outlives the
+  // dispatcher's clean-up.
+  const int Other = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(Other, Fd);
+  P.D->DonePort();
+  P.D.reset();
+  EXPECT_NE(fcntl(Other, F_GETFD), -1);
+  close(Other);
+}
+
 TEST(PortFailure, UnpluggedDeviceEndsThreadsAndIsReportedOnce) {
   TOpenPort P;
   P.Receive(Bytes("before"));
@@ -151,6 +170,49 @@ TEST(PortFailure, UnpluggedDeviceEndsThreadsAndIsReportedOnce) {
   P.D->DonePort();
   P.D.reset();
   EXPECT_EQ(P.Platform.Shown().size(), 1u);
+}
+
+namespace {
+// Bytes the far end could read now.
+int FarEndHolds(const TPtyPair& Pty) {
+  int N = 0;
+  return ioctl(Pty.MasterFd(), FIONREAD, &N) == 0 ? N : -1;
+}
+}  // namespace
+
+// The write thread may be the first to see the device go; the user hears the
+// same as when the read thread is.
+TEST(PortFailure, UnpluggedUnderABlockedWriteIsReportedAsAnyLoss) {
+  for (uint32_t Round = 0; Round < 10; ++Round) {
+    SCOPED_TRACE(Round);
+    TOpenPort P;
+    // The far end reads nothing, and the two blocks are more than the
+    // driver holds: the write thread is left waiting for room.
+    const auto Block = Pattern(kTestBufSize, Round);
+    ASSERT_EQ(P.D->PutBlock(Block.data(), kTestBufSize), 0);
+    ASSERT_TRUE(WaitUntil([&] { return P.D->OutBuffUsed() == 0; }));
+    ASSERT_EQ(P.D->PutBlock(Block.data(), kTestBufSize), 0);
+    ASSERT_TRUE(WaitUntil([&] { return FarEndHolds(P.Pty) >= 4000; }));
+    P.Pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return P.D->ThreadCountNow() == 0; }));
+    EXPECT_EQ(P.Owner.Seen(), std::vector<int32_t>{ecDeviceRead});
+    ASSERT_EQ(P.Platform.Shown().size(), 1u);
+    EXPECT_NE(P.Platform.Shown()[0].find("-161"), std::string::npos);
+  }
+}
+
+TEST(PortFailure, WriteTellsAVanishedDeviceFromOtherFailures) {
+  const uint8_t Byte = 'x';
+  TPtyPair Pty;
+  Pty.CloseMaster();
+  EXPECT_EQ(posixdev::Write(Pty.SlaveFd(), &Byte, 1), posixdev::ioDeviceGone);
+  const int ReadOnly = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  EXPECT_EQ(posixdev::Write(ReadOnly, &Byte, 1), posixdev::ioInvalidHandle);
+  close(ReadOnly);
+  // An eventfd takes eight bytes at a time: one is refused as invalid.
+  const int Event = posixdev::MakeWakeFd();
+  EXPECT_EQ(posixdev::Write(Event, &Byte, 1), posixdev::ioFailed);
+  posixdev::CloseWakeFd(Event);
 }
 
 TEST(PortFailure, StartingTwiceIsRefused) {

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "tests/serial/port_fixture.h"
@@ -31,6 +32,30 @@ std::map<std::string, long> Threads() {
   return out;
 }
 
+// Thread name -> CPU time (user and system, in clock ticks) of this process's
+// threads.
+std::map<std::string, long> CpuTicks() {
+  std::map<std::string, long> out;
+  DIR* dir = ::opendir("/proc/self/task");
+  if (!dir) return out;
+  while (const dirent* e = ::readdir(dir)) {
+    if (e->d_name[0] == '.') continue;
+    std::string stat;
+    std::getline(std::ifstream(std::string("/proc/self/task/") + e->d_name + "/stat"), stat);
+    const size_t open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    // After the name: state, then ten fields, then user and system time.
+    std::istringstream rest(stat.substr(close + 1));
+    std::string field;
+    for (int i = 0; i < 11; ++i) rest >> field;
+    long user = 0, system = 0;
+    rest >> user >> system;
+    out[stat.substr(open + 1, close - open - 1)] += user + system;
+  }
+  ::closedir(dir);
+  return out;
+}
+
 TEST(PortThreads, EachHasItsName) {
   TOpenPort<> Port;
   const auto T = Threads();
@@ -50,6 +75,33 @@ TEST(PortThreads, ChunksReachTheReaderWithoutWakingTheDispatcherThread) {
   }
   // Its own beat wakes it twice a second; a wake per chunk would be 40.
   EXPECT_LT(Threads()["ComDisp"] - Before, kChunks / 4);
+}
+
+// A stop leaves the wake descriptors signalled (the end, the output flush);
+// the threads of the next start must not find them so and spin.
+TEST(PortThreads, RestartedOnTheSameDispatcherTheyStayIdle) {
+  TPtyPair Pty;
+  TRecordingOwner Owner;
+  TRivuPosixDispatcher D(&Owner);
+  for (int Run = 0; Run < 2; ++Run) {
+    ASSERT_EQ(D.InitPort(Pty.SlavePath(), 115200, 0, 8, 1, kTestBufSize, kTestBufSize, 1), 0);
+    ASSERT_EQ(D.ThreadCountNow(), 4);
+    ASSERT_EQ(D.PutString("run"), 0);
+    EXPECT_EQ(Pty.Read(3, std::chrono::seconds(20)), Bytes("run"));
+    if (Run == 0) D.DonePort();
+  }
+  const auto Before = CpuTicks();
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // the span measured
+  const auto After = CpuTicks();
+  for (const char* Name : {"ComRead", "ComWrite", "ComStatus"}) {
+    ASSERT_EQ(After.count(Name), 1u) << Name;
+    // A thread spinning on a signalled descriptor takes most of the second.
+    EXPECT_LT(After.at(Name) - Before.at(Name), 10) << Name;
+  }
+  // And they still do their work.
+  Pty.Write(Bytes("ok"));
+  ASSERT_TRUE(WaitUntil([&] { return D.InBuffUsed() == 2; }));
+  EXPECT_TRUE(Owner.Seen().empty());
 }
 
 }  // namespace
