@@ -57,7 +57,7 @@ bool WaitFor(const std::function<bool()>& Condition, std::chrono::milliseconds T
 // The subcommands, each an exit code.
 int RunExpect(const std::string& Type, const std::string& Out);
 int RunSettings(const std::string& Dev, const std::string& Driver);
-int RunPurge(const std::string& Dev, uint32_t Seed, uint32_t Size);
+int RunPurge(const std::string& Dev, uint32_t Seed, uint32_t Size, uint32_t Rounds);
 int RunLines(const std::string& Dev, const std::string& Driver);
 int RunPulled(const std::string& Dev, const std::string& NoFile, char** Command);
 int RunReopen(const std::string& Dev);

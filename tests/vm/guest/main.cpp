@@ -49,9 +49,9 @@ int main(int argc, char** argv) {
   auto Arg = [&](int I) { return std::string(I < argc ? argv[I] : ""); };
   if (Verb == "expect" && argc == 4) return RunExpect(Arg(2), Arg(3));
   if (Verb == "settings" && argc == 4) return RunSettings(Arg(2), Arg(3));
-  if (Verb == "purge" && argc == 5) {
-    return RunPurge(Arg(2), uint32_t(std::strtoul(argv[3], nullptr, 10)),
-                    uint32_t(std::strtoul(argv[4], nullptr, 10)));
+  if (Verb == "purge" && argc == 6) {
+    auto Number = [&](int I) { return uint32_t(std::strtoul(argv[I], nullptr, 10)); };
+    return RunPurge(Arg(2), Number(3), Number(4), Number(5));
   }
   if (Verb == "lines" && argc == 4) return RunLines(Arg(2), Arg(3));
   if (Verb == "pulled" && argc > 5 && Arg(4) == "--") return RunPulled(Arg(2), Arg(3), argv + 5);
