@@ -189,6 +189,7 @@ bool TRivuBaseDispatcher::ExtractData() {
 bool TRivuBaseDispatcher::CheckReceiveTriggers() {
   // ScanPos and LastNotifyPos belong to the dispatcher thread.
   int32_t Fired = 0;
+  uint32_t BeforeMatch = 0;  // buffered bytes ahead of the first match
   {
     std::lock_guard Lock(InLock);
     if (!DispBuf) return false;
@@ -198,31 +199,26 @@ bool TRivuBaseDispatcher::CheckReceiveTriggers() {
       const uint8_t B = DispBuf[ScanPos];
       ScanPos = (ScanPos + 1) % DispatchBufferSize;
       for (auto& T : DataTriggers) {
-        auto Same = [&T](uint8_t A, uint8_t C) {
-          return T.IgnoreCase ? std::tolower(A) == std::tolower(C) : A == C;
-        };
-        if (Same(B, uint8_t(T.Data[T.Matched]))) {
-          ++T.Matched;
-        } else {
-          T.Matched = Same(B, uint8_t(T.Data[0])) ? 1 : 0;
-        }
-        if (T.Matched == T.Data.size()) {
-          T.Matched = 0;
-          if (!Fired) Fired = T.Handle;
-        }
+        if (!T.Take(B) || Fired) continue;
+        Fired = T.Handle;
+        const uint32_t Unscanned = (DispHead + DispatchBufferSize - ScanPos) % DispatchBufferSize;
+        const uint32_t Scanned = CountLocked() - Unscanned;
+        BeforeMatch = Scanned > T.Data.size() ? Scanned - uint32_t(T.Data.size()) : 0;
       }
     }
   }
-  if (Fired) {
-    SendNotify(nmTriggerData, uint32_t(Fired), 0);
-    return true;  // scan on past the match
-  }
-  const uint32_t Used = uint32_t(InBuffUsed());
   uint32_t Threshold;
   {
     std::lock_guard DLock(DispLock);
     Threshold = AvailTriggerLen;
   }
+  if (Fired) {
+    // The bytes before the match are told first, when there are enough.
+    if (Threshold != 0 && BeforeMatch >= Threshold) SendNotify(nmTriggerAvail, BeforeMatch, 0);
+    SendNotify(nmTriggerData, uint32_t(Fired), 0);
+    return true;  // scan on past the match
+  }
+  const uint32_t Used = uint32_t(InBuffUsed());
   if (Threshold == 0 || LastNotifyPos == ScanPos || Used < Threshold) return false;
   const bool R = SendNotify(nmTriggerAvail, Used, 0);
   LastNotifyPos = ScanPos;

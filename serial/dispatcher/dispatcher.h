@@ -88,10 +88,19 @@ struct TTimerTrigger {
   std::chrono::steady_clock::time_point Due;
 };
 struct TDataTrigger {
+  TDataTrigger(int32_t Handle, std::string Data, bool IgnoreCase);
+  // Takes byte B; true when it completes a match. After a mismatch the match
+  // goes on from the longest start of Data that still fits, so "aab" is
+  // found in "aaab".
+  bool Take(uint8_t B);
+
   int32_t Handle = 0;
   std::string Data;
   bool IgnoreCase = false;
   size_t Matched = 0;  // bytes of Data matched so far
+  // For each length matched, the length of the longest proper start of Data
+  // that is also its end there.
+  std::vector<size_t> Fallback;
 };
 struct TStatusTrigger {
   int32_t Handle = 0;

@@ -1,5 +1,6 @@
 // Notification delivery, handler registration and triggers.
 #include <algorithm>
+#include <cctype>
 #include <climits>
 
 #include "serial/dispatcher/dispatcher.h"
@@ -250,12 +251,41 @@ int32_t TRivuBaseDispatcher::NewTriggerHandle() {
   return NextTriggerHandle++ * 8;
 }
 
+namespace {
+
+bool SameByte(bool IgnoreCase, uint8_t A, uint8_t B) {
+  return IgnoreCase ? std::tolower(A) == std::tolower(B) : A == B;
+}
+
+}  // namespace
+
+TDataTrigger::TDataTrigger(int32_t Handle, std::string Data, bool IgnoreCase)
+    : Handle(Handle), Data(std::move(Data)), IgnoreCase(IgnoreCase), Fallback(this->Data.size()) {
+  for (size_t I = 1, K = 0; I < this->Data.size(); ++I) {
+    while (K > 0 && !SameByte(IgnoreCase, uint8_t(this->Data[I]), uint8_t(this->Data[K]))) {
+      K = Fallback[K - 1];
+    }
+    if (SameByte(IgnoreCase, uint8_t(this->Data[I]), uint8_t(this->Data[K]))) ++K;
+    Fallback[I] = K;
+  }
+}
+
+bool TDataTrigger::Take(uint8_t B) {
+  while (Matched > 0 && !SameByte(IgnoreCase, B, uint8_t(Data[Matched]))) {
+    Matched = Fallback[Matched - 1];
+  }
+  if (SameByte(IgnoreCase, B, uint8_t(Data[Matched]))) ++Matched;
+  if (Matched < Data.size()) return false;
+  Matched = 0;  // the next match starts after this one
+  return true;
+}
+
 int32_t TRivuBaseDispatcher::AddDataTrigger(std::string_view Data, bool IgnoreCase) {
   if (Data.empty()) return ecBadArgument;
   if (Data.size() > 255) return ecTriggerTooLong;
   std::lock_guard Lock(DispLock);
   const int32_t Handle = NewTriggerHandle();
-  DataTriggers.push_back({Handle, std::string(Data), IgnoreCase, 0});
+  DataTriggers.emplace_back(Handle, std::string(Data), IgnoreCase);
   return Handle;
 }
 
