@@ -70,7 +70,13 @@ void TRivuCustomComPort::PutChar(uint8_t C) {
 }
 
 void TRivuCustomComPort::PutString(const std::string& S) {
-  PutBlock(S.data(), static_cast<uint16_t>(std::min<std::size_t>(S.size(), UINT16_MAX)));
+  // All of it, or the exception a block too large for the buffer raises:
+  // never a silent cut at the block length's limit.
+  if (OwnerClosingPort()) return;
+  const auto d = Valid();
+  if (!d) return;
+  Check(S.size() > UINT32_MAX ? ecOutputBufferTooSmall
+                              : d->PutBlock(S.data(), static_cast<uint32_t>(S.size())));
 }
 
 int32_t TRivuCustomComPort::PutBlock(const void* Block, uint16_t Len) {

@@ -274,6 +274,24 @@ TEST_F(ComPortTest, BlockOperationsRaiseTheBufferExceptions) {
   EXPECT_EQ(pty.Read(2, 5s), (std::vector<uint8_t>{'h', 'i'}));
 }
 
+// A string longer than a block can be goes out whole, or not at all: the
+// output buffer can never take it, so it raises as a block too large would.
+TEST_F(ComPortTest, PutStringSendsAllOfAStringOrRaises) {
+  TRivuComPort port(nullptr, &platform);
+  Configure(port);
+  port.SetOutSize(UINT16_MAX);
+  port.SetComNumber(3);
+  port.SetOpen(true);
+  EXPECT_THROW(port.PutString(std::string(70000, 'z')), EOutputBufferTooSmall);
+  std::string text(UINT16_MAX, 'x');
+  text.back() = 'y';
+  port.PutString(text);
+  const std::vector<uint8_t> got = pty.Read(text.size(), 10s);
+  ASSERT_EQ(got.size(), text.size());
+  EXPECT_EQ(got.front(), 'x');  // the refused string sent nothing ahead of it
+  EXPECT_EQ(got.back(), 'y');
+}
+
 TEST_F(ComPortTest, OtherThreadsNeverOpenTheClosedPort) {
   platform.Answer = 3;
   TRivuComPort port(nullptr, &platform);
