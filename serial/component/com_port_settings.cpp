@@ -110,7 +110,8 @@ void TRivuCustomComPort::SetHWFlowOptions(THWFlowOptionSet Value) {
     Check(d->HWFlowOptions(bufferFull_, bufferResume_, Value));
   }
   hwFlowOptions_ = Value;
-  if (Value & (HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS))) rs485Mode_ = false;
+  // Through the setter, so an open dispatcher leaves RS-485 mode too.
+  if (Value & (HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS))) SetRS485Mode(false);
 }
 
 void TRivuCustomComPort::SetSWFlowOptions(TSWFlowOptions Value) {

@@ -48,6 +48,10 @@ class TRecordingDispatcher : public TRivuPosixDispatcher {
     Escapes.push_back(Code);
     return TRivuPosixDispatcher::EscapeComFunction(Code);
   }
+  bool InRS485Mode() {
+    std::lock_guard Lock(DispLock);
+    return RS485Mode;
+  }
 };
 
 class ComPortTest : public ::testing::Test {
@@ -220,6 +224,26 @@ TEST_F(ComPortTest, FlowControlThresholdsFollowTheReceiveQueue) {
   port.SetRS485Mode(true);
   port.SetHWFlowOptions(HWFlowBit(hwfRequireCTS));
   EXPECT_FALSE(port.RS485Mode());
+}
+
+// RTS given to flow control ends RS-485 mode in the property and in the
+// open dispatcher alike.
+TEST_F(ComPortTest, FlowControlOnRtsEndsRS485ModeEverywhere) {
+  TRivuComPort port(nullptr, &platform);
+  Configure(port);
+  std::shared_ptr<TRecordingDispatcher> dispatcher;
+  port.SetDispatcherFactory([&](TRivuCustomComPort& owner) {
+    dispatcher = std::make_shared<TRecordingDispatcher>(&owner, &platform);
+    return dispatcher;
+  });
+  port.SetComNumber(3);
+  port.SetOpen(true);
+  ASSERT_TRUE(dispatcher);
+  port.SetRS485Mode(true);
+  EXPECT_TRUE(dispatcher->InRS485Mode());
+  port.SetHWFlowOptions(HWFlowBit(hwfUseRTS));
+  EXPECT_FALSE(port.RS485Mode());
+  EXPECT_FALSE(dispatcher->InRS485Mode());
 }
 
 TEST_F(ComPortTest, FlowControlTheDriverCannotDoRaisesAndIsNotKept) {
