@@ -26,7 +26,12 @@ std::shared_ptr<TRivuBaseDispatcher> TRivuCustomComPort::Valid() {
 
 std::shared_ptr<TRivuBaseDispatcher> TRivuCustomComPort::Dispatcher() {
   if (auto d = Current()) return d;
-  return Valid();
+  // The automatic open of the valid-dispatcher rule, but never its
+  // exception: the current dispatcher, or none.
+  if (OwnerThread() && !Designing() && !Loading() && PortState() != psOpen && autoOpen_) {
+    SetOpen(true);
+  }
+  return Current();
 }
 
 bool TRivuCustomComPort::CharReady() {

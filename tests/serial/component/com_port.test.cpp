@@ -261,6 +261,20 @@ TEST_F(ComPortTest, FlowControlTheDriverCannotDoRaisesAndIsNotKept) {
   EXPECT_EQ(port.HWFlowOptions(), HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS));
 }
 
+// Reading the dispatcher never raises: it is the current one or none, after
+// an automatic open where that is on.
+TEST_F(ComPortTest, DispatcherReadsTheCurrentOneOrNone) {
+  TRivuComPort port(nullptr, &platform);
+  Configure(port);
+  port.SetComNumber(3);
+  port.SetAutoOpen(false);
+  EXPECT_EQ(port.Dispatcher(), nullptr);
+  EXPECT_FALSE(port.Open());
+  port.SetAutoOpen(true);
+  EXPECT_NE(port.Dispatcher(), nullptr);
+  EXPECT_TRUE(port.Open());
+}
+
 TEST_F(ComPortTest, NewComNumberWhileOpenReopensAndKeepsTriggers) {
   TPtyPair second;
   scratch.Link("com5", second.SlavePath());
