@@ -69,7 +69,8 @@ void FormatLogEntry(const TLogBuffer& entry, bool inHex, bool allHex, std::strin
                                       ? std::string()
                                       : Message(RivuDispatchSubTypeMessageBase + entry.subType);
   char head[3 * 256 + 64];
-  std::snprintf(head, sizeof head, "%8s  %-8s  %-12s  %.8x  ", TimeText(entry.time).c_str(),
+  // Upper-case hex, as in every other column of the log and the trace.
+  std::snprintf(head, sizeof head, "%8s  %-8s  %-12s  %.8X  ", TimeText(entry.time).c_str(),
                 typeText.c_str(), subTypeText.c_str(), entry.data);
   out += head;
 

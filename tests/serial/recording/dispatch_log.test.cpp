@@ -91,12 +91,12 @@ TEST_F(DispatchLogTest, EntryColumnsAndTimes) {
     const char* line;
   };
   const Row rows[] = {
-      {Entry(dtTrigger, dstAvail, 12, "", 1234), "0001.234  Trigger   Avail         0000000c  "},
+      {Entry(dtTrigger, dstAvail, 12, "", 1234), "0001.234  Trigger   Avail         0000000C  "},
       {Entry(dtUser, dstNone, 0, "note", 0), "0000.000  User                    00000000  note"},
       {Entry(dtThread, dstThreadDataQueued, 0, "", 12345678),
        "12345.678  Thread    Data Queued   00000000  "},
       {Entry(dtTriggerHandlerAlloc, dstWndHandler, 0xdeadbeef),
-       "0000.000  TrgHdAlc  Window        deadbeef  "},
+       "0000.000  TrgHdAlc  Window        DEADBEEF  "},
   };
   for (const Row& r : rows) EXPECT_EQ(Line(r.entry), r.line);
 }
@@ -124,9 +124,9 @@ TEST_F(DispatchLogTest, StatusTriggerKinds) {
 TEST_F(DispatchLogTest, ModemStatusTags) {
   const std::string prefix = "0000.000  Error     Modem status  ";
   EXPECT_EQ(Line(Entry(dtError, dstModemStatus, 0xB1, "x")),
-            prefix + "000000b1  x(DCTS CTS DSR DCD)");
+            prefix + "000000B1  x(DCTS CTS DSR DCD)");
   EXPECT_EQ(Line(Entry(dtError, dstModemStatus, 0xFF, "x")),
-            prefix + "000000ff  x(DCTS DDSR TERI DDCD CTS DSR RI DCD)");
+            prefix + "000000FF  x(DCTS DDSR TERI DDCD CTS DSR RI DCD)");
   EXPECT_EQ(Line(Entry(dtError, dstModemStatus, 0, "x")), prefix + "00000000  x()");
   // Tags come only with bytes.
   EXPECT_EQ(Line(Entry(dtError, dstModemStatus, 0x10)), prefix + "00000010  ");
