@@ -257,6 +257,9 @@ int32_t TRivuBaseDispatcher::GetChar(uint8_t& Value) {
     if (!DispBuf || CountLocked() < AvailReadCount + 1) return ecBufferIsEmpty;
     Value = DispBuf[(DispTail + AvailReadCount) % DispatchBufferSize];
     ++AvailReadCount;
+    // Taken later, when the handler returns, but read now: traced now, as
+    // GetBlock does.
+    if (TraceRec.TracingOn()) TraceRec.AddTraceEntry(kTraceReceive, Value);
     return 0;
   }
   const int32_t R = PeekChar(Value, 1);
