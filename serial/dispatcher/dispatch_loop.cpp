@@ -131,16 +131,23 @@ void TRivuBaseDispatcher::LogReceived(uint32_t Count) {
   DLog.AddDispatchEntry(dtDispatch, dstReadCom, Count, Bytes.data(), Count);
 }
 
+// Bytes wait and the ring has no room: written once a stall, not once a
+// pass, since the thread comes back on every beat until the reader makes
+// room (input lock held).
+void TRivuBaseDispatcher::LogFullLocked() {
+  if (FullLogged || !DLog.DLoggingOn()) return;
+  static constexpr char kFull[] = "Dispatch buffer full.";
+  DLog.AddDispatchEntry(dtDispatch, dstStatus, 0, kFull, sizeof kFull - 1);
+  FullLogged = true;
+}
+
 bool TRivuBaseDispatcher::ExtractData() {
   bool Moved = false;
   {
     std::lock_guard Lock(InLock);
     if (!DispBuf) return false;
     if (DispFull) {
-      if (!RoomWanted && DLog.DLoggingOn()) {
-        static constexpr char kFull[] = "Dispatch buffer full.";
-        DLog.AddDispatchEntry(dtDispatch, dstStatus, 0, kFull, sizeof kFull - 1);
-      }
+      if (InQueueUsed() > 0) LogFullLocked();
       RoomWanted = true;
       return true;
     }
@@ -172,15 +179,20 @@ bool TRivuBaseDispatcher::ExtractData() {
     }
     if (DispHead == DispatchBufferSize) DispHead = 0;
     if (R1 != 0) DispFull = DispHead == DispTail;
+    // One log entry a read, also where the ring wraps between two.
+    if (R1 > 0 && DLog.DLoggingOn()) LogReceived(uint32_t(R1));
     int32_t R2 = 0;
     if (Second != 0) {
       R2 = std::max(ReadCom(DispBuf.get() + DispHead, int32_t(Second)), 0);
       DispHead += uint32_t(R2);
       DispFull = DispHead == DispTail;
     }
+    if (R2 > 0 && DLog.DLoggingOn()) LogReceived(uint32_t(R2));
     Moved = R1 + R2 > 0;
-    if (Moved && DLog.DLoggingOn()) LogReceived(uint32_t(R1 + R2));
-    if (DispFull) RoomWanted = true;
+    if (DispFull) {
+      if (InQueueUsed() > 0) LogFullLocked();
+      RoomWanted = true;
+    }
   }
   if (Moved) WakeWaiters();
   return true;

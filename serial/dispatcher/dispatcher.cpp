@@ -179,6 +179,7 @@ uint32_t TRivuBaseDispatcher::CountLocked() const {
 
 void TRivuBaseDispatcher::FreeRoomLocked() {
   DispFull = false;
+  FullLogged = false;
   if (RoomWanted) {
     RoomWanted = false;
     Queue.Wake();

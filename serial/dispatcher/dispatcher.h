@@ -322,6 +322,7 @@ class TRivuBaseDispatcher {
   int QueueWaitMs();
   bool HasListenersLocked() const;  // dispatcher lock held
   bool ExtractData();
+  void LogFullLocked();
   void LogReceived(uint32_t Count);
   void OnePass();
   void TimerStatusPass();
@@ -405,6 +406,7 @@ class TRivuBaseDispatcher {
   std::unique_ptr<uint8_t[]> DispBuf;
   uint32_t DispHead = 0, DispTail = 0;
   bool RoomWanted = false;  // bytes wait in the I/O queue for room in the ring
+  bool FullLogged = false;  // the present stall of a full ring is in the dispatch log
   std::atomic<bool> Notifying{false};
   bool HandlerListDirty = false;
   std::atomic<bool> DonePending{false};
