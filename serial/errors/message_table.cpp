@@ -224,15 +224,6 @@ constexpr R kRecords[] = {
     // Unknown
     {ecUnknown, "Unknown error"},
 
-    // Network socket component errors
-    {9001, "Network socket component error 1"},
-    {9002, "Network socket component error 2"},
-    {9003, "Network socket component error 3"},
-    {9004, "Network socket component error 4"},
-    {9005, "Network socket component error 5"},
-    {9006, "Network socket component error 6"},
-    {9007, "Network socket component error 7"},
-
     // Telephony line
     {ecAllocated, "Line already allocated"},
     {ecBadDeviceID, "Bad device ID"},
@@ -325,7 +316,6 @@ constexpr R kRecords[] = {
     {ecTapiNoSelect, "No telephony device selected"},
     {ecTapiLoadFail, "Cannot load telephony service"},
     {ecTapiGetAddrFail, "Cannot get telephony address"},
-    {13933, "Telephony status"},
     {ecTapiUnexpected, "Unexpected telephony error"},
     {ecTapiVoiceNotSupported, "Voice not supported by device"},
     {ecTapiWaveFail, "Wave device error"},
