@@ -6,6 +6,13 @@ namespace {
 
 using R = RivuMessageNumberLookupRecord;
 
+// Every error code of the component with the text it has always shown (a
+// mapped code must always carry a message), and of the status and log message
+// numbers only those the component shows: the dialer's ready line and the
+// dispatch log vocabulary. The status lines and log state names of the
+// dialer, telnet, protocol, fax, packet, telephony and socket components this
+// system does not have are left out rather than given made-up texts; looking
+// one up falls back to the platform's text, as for any number without an entry.
 constexpr R kRecords[] = {
     {ecOK, "OK"},
 
