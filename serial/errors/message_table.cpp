@@ -6,6 +6,13 @@ namespace {
 
 using R = RivuMessageNumberLookupRecord;
 
+// Every error code of the component with the text it has always shown (a
+// mapped code must always carry a message), and of the status and log message
+// numbers only those the component shows: the dialer's ready line and the
+// dispatch log vocabulary. The status lines and log state names of the
+// dialer, telnet, protocol, fax, packet, telephony and socket components this
+// system does not have are left out rather than given made-up texts; looking
+// one up falls back to the platform's text, as for any number without an entry.
 constexpr R kRecords[] = {
     {ecOK, "OK"},
 
@@ -224,15 +231,6 @@ constexpr R kRecords[] = {
     // Unknown
     {ecUnknown, "Unknown error"},
 
-    // Network socket component errors
-    {9001, "Network socket component error 1"},
-    {9002, "Network socket component error 2"},
-    {9003, "Network socket component error 3"},
-    {9004, "Network socket component error 4"},
-    {9005, "Network socket component error 5"},
-    {9006, "Network socket component error 6"},
-    {9007, "Network socket component error 7"},
-
     // Telephony line
     {ecAllocated, "Line already allocated"},
     {ecBadDeviceID, "Bad device ID"},
@@ -325,7 +323,6 @@ constexpr R kRecords[] = {
     {ecTapiNoSelect, "No telephony device selected"},
     {ecTapiLoadFail, "Cannot load telephony service"},
     {ecTapiGetAddrFail, "Cannot get telephony address"},
-    {13933, "Telephony status"},
     {ecTapiUnexpected, "Unexpected telephony error"},
     {ecTapiVoiceNotSupported, "Voice not supported by device"},
     {ecTapiWaveFail, "Wave device error"},
