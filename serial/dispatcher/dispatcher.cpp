@@ -373,6 +373,13 @@ int32_t TRivuBaseDispatcher::OutBuffUsed() {
   return int32_t(Stat.OutQue);
 }
 
+int32_t TRivuBaseDispatcher::OutputPending() {
+  // The write thread takes a block under this lock: a block in passage is
+  // counted once, never missed.
+  std::lock_guard Lock(OutLock);
+  return OutBuffUsed() + int32_t(OutputInHand());
+}
+
 int32_t TRivuBaseDispatcher::OutBuffFree() {
   std::lock_guard Lock(OutLock);
   return int32_t(OutBufSize) - OutBuffUsed();

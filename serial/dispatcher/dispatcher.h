@@ -143,6 +143,8 @@ class TRivuBaseDispatcher {
   int32_t InBuffFree();
   int32_t OutBuffUsed();
   int32_t OutBuffFree();
+  // The output buffer's bytes and those on their way to the driver.
+  int32_t OutputPending();
   int32_t FlushInBuffer();
   int32_t FlushOutBuffer();
   void BufferSizes(uint32_t& InSize, uint32_t& OutSize) const;
@@ -260,6 +262,9 @@ class TRivuBaseDispatcher {
   virtual void SetComBreak(bool On) = 0;
   // Bytes the driver still holds for sending; 0 when it cannot tell.
   virtual uint32_t DeviceOutputQueued() { return 0; }
+  // Bytes a write thread has taken from the output buffer and not yet handed
+  // to the driver: they free the buffer's room but are not sent.
+  virtual uint32_t OutputInHand() { return 0; }
   // The platform error number of the last failed device call.
   virtual int32_t LastDeviceError() const = 0;
 
@@ -272,8 +277,9 @@ class TRivuBaseDispatcher {
   // finer state that can be read back).
   int32_t HWFlowState();
   int32_t SWFlowState();
-  // Sleeps until the output buffer and the driver's transmit queue are empty,
-  // at most Timeout; false when bytes were still waiting then.
+  // Sleeps until every queued byte has reached the driver and the driver's
+  // transmit queue is empty, at most Timeout; false when bytes were still
+  // waiting then.
   bool WaitOutputDrained(std::chrono::milliseconds Timeout);
 
   // --- Called by the background threads ---

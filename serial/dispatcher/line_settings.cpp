@@ -98,7 +98,7 @@ int32_t TRivuBaseDispatcher::SetCommStateFix(TDcb& Record) {
 
 void TRivuBaseDispatcher::WaitTxSent() {
   using namespace std::chrono;
-  // The write thread wakes this wait each time it takes the pending bytes.
+  // The write thread wakes this wait each time it finishes a block.
   const auto Deadline = steady_clock::now() + 10s;
   for (;;) {
     uint64_t Gen;
@@ -106,7 +106,7 @@ void TRivuBaseDispatcher::WaitTxSent() {
       std::lock_guard Lock(WaitMutex);
       Gen = WaitGeneration;
     }
-    if (OutBuffUsed() == 0 || KillThreads || !DispatcherActive) break;
+    if (OutputPending() == 0 || KillThreads || !DispatcherActive) break;
     const auto Now = steady_clock::now();
     if (Now >= Deadline) break;
     std::unique_lock Lock(WaitMutex);
@@ -129,14 +129,14 @@ void TRivuBaseDispatcher::WaitTxSent() {
 bool TRivuBaseDispatcher::WaitOutputDrained(std::chrono::milliseconds Timeout) {
   using namespace std::chrono;
   const auto Deadline = steady_clock::now() + Timeout;
-  // The write thread wakes this wait each time it takes the pending bytes.
+  // The write thread wakes this wait each time it finishes a block.
   for (;;) {
     uint64_t Gen;
     {
       std::lock_guard Lock(WaitMutex);
       Gen = WaitGeneration;
     }
-    if (OutBuffUsed() == 0) break;
+    if (OutputPending() == 0) break;
     if (KillThreads || !DispatcherActive || steady_clock::now() >= Deadline) return false;
     std::unique_lock Lock(WaitMutex);
     WaitCv.wait_until(Lock, Deadline, [&] { return WaitGeneration != Gen; });

@@ -406,7 +406,7 @@ bool TRivuBaseDispatcher::CheckStatusTriggers() {
         Fire = uint32_t(OutBuffUsed()) <= T.Value;
         break;
       case stOutSent:
-        Fire = OutSentPending && OutBuffUsed() == 0;
+        Fire = OutSentPending && OutputPending() == 0;
         if (Fire) OutSentPending = false;
         break;
     }

@@ -205,10 +205,16 @@ std::optional<uint64_t> TRivuPosixDispatcher::TakeOutput(std::vector<uint8_t>& B
     }
     OutHead = OutTail = 0;
     OutFull = false;
+    InHand_ = uint32_t(Block.size());
     Ticket = FlushRequests_.load();
   }
-  WakeWaiters();  // WaitTxSent waits for the buffer to empty
+  WakeWaiters();  // the buffer's room is free again
   return Ticket;
+}
+
+void TRivuPosixDispatcher::BlockDone() {
+  InHand_ = 0;
+  WakeWaiters();  // WaitTxSent waits for all output to reach the driver
 }
 
 void TRivuPosixDispatcher::CompleteFlush(int Fd) {

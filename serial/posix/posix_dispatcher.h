@@ -51,6 +51,7 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   void StartDispatcher() override;
   void StopDispatcher() override;
   int32_t OutBufUsed() override;
+  uint32_t OutputInHand() override { return InHand_.load(); }
   int32_t InQueueUsed() override { return Queue.LeadingDataBytes(); }
   int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize) override;
   int32_t CloseCom() override;
@@ -103,6 +104,10 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   bool FlushPending() const { return FlushAcks_.load() < FlushRequests_.load(); }
   // Purges the driver's output and wakes every flush asked for so far.
   void CompleteFlush(int Fd);
+  // The block in hand: bytes the driver has taken, and the block's end
+  // (sent, dropped by a flush or given up), which wakes the waiters.
+  void BlockWritten(uint32_t N) { InHand_.fetch_sub(N); }
+  void BlockDone();
   // Sleeps until output is queued, a flush is asked for or the threads must
   // end; with Fd, also until the driver takes more bytes. The poll of Fd.
   posixdev::TPoll WaitWriteWork(int Fd, int TimeoutMs);
@@ -130,4 +135,7 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   std::atomic<uint64_t> FlushRequests_{0};  // changed under the output lock
   std::atomic<uint64_t> FlushAcks_{0};
   std::atomic<int32_t> LastPurge_{0};
+  // Taken from the buffer by the write thread, not yet taken by the driver:
+  // still output waiting, though the buffer's room is free again.
+  std::atomic<uint32_t> InHand_{0};  // taken under the output lock
 };

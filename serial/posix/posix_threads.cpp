@@ -118,6 +118,7 @@ void TWriteThread::Execute() {
       Port.CompleteFlush(Fd);  // no block in hand: nothing more to drop
     } else if (const auto Ticket = Port.TakeOutput(Block)) {
       const int32_t R = WriteBlock(Fd, *Ticket);
+      Port.BlockDone();
       if (R != 0) {
         if (R != posixdev::ioInvalidHandle) Result = R;
         Port.SetKillThreads();
@@ -145,6 +146,7 @@ int32_t TWriteThread::WriteBlock(int Fd, uint64_t Ticket) {
     if (N < 0) return ecDeviceWrite;
     if (N > 0) {
       Sent += size_t(N);
+      Port.BlockWritten(uint32_t(N));
       continue;
     }
     // The driver is full: wait for room, a flush or the end.

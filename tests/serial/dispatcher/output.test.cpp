@@ -111,6 +111,29 @@ TEST(OutputBuffer, FlushWhileALongBlockIsBeingWritten) {
   EXPECT_EQ(P.Pty.Read(4, 20s), Bytes("next"));
 }
 
+// The write thread's block in hand frees the buffer's room, but it is not
+// sent: waiting for the output and a rate change must wait for it as well.
+TEST(OutputBuffer, ABlockTheWriteThreadHoldsIsNotSentYet) {
+  TOpenPort P;
+  StallWriteThread(P);
+  EXPECT_EQ(P.D->OutBuffUsed(), 0);
+  EXPECT_EQ(P.D->OutputPending(), 1);
+  EXPECT_FALSE(P.D->WaitOutputDrained(300ms));
+  std::atomic<bool> Done{false};
+  std::thread Ui([&] {
+    EXPECT_EQ(P.D->SetLine(57600, 0, 8, 1), 0);
+    Done = true;
+  });
+  EXPECT_FALSE(P.D->WaitOutputDrained(300ms));
+  EXPECT_FALSE(Done);
+  P.Pty.Write({kXon});
+  EXPECT_EQ(P.Pty.Read(1, 20s), Bytes("s"));
+  EXPECT_TRUE(P.D->WaitOutputDrained(20s));
+  EXPECT_EQ(P.D->OutputPending(), 0);
+  ASSERT_TRUE(WaitUntil([&] { return Done.load(); }));
+  Ui.join();
+}
+
 TEST(OutputBuffer, RateChangeWaitsForQueuedBytesToLeave) {
   TOpenPort P;
   StallWriteThread(P);

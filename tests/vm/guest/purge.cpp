@@ -3,6 +3,7 @@
 // block when the flush comes. What reaches the far end must be a prefix
 // of the block, then the marker sent after the flush: a byte of the dropped block written after the
 // purge would show as a gap.
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <cstdio>
@@ -27,6 +28,11 @@ std::vector<uint8_t> Pattern(uint32_t Seed, uint32_t Size) {
   return Out;
 }
 
+bool TransmitterEmpty(int Fd) {
+  int Lsr = 0;
+  return ::ioctl(Fd, TIOCSERGETLSR, &Lsr) == 0 && (Lsr & TIOCSER_TEMT) != 0;
+}
+
 constexpr uint32_t kMarkerSize = 64;
 constexpr uint32_t kFullQueue = 1024;
 
@@ -43,11 +49,11 @@ void PurgeRound(TGuestPort& P, TTally& T, uint32_t Seed, uint32_t Size) {
   std::printf("note: flushed with %u bytes in the driver's queue, %u left after\n", Queued, After);
   const std::vector<uint8_t> Marker(kMarkerSize, 0xFF);
   T.Check(P.D.PutBlock(Marker.data(), kMarkerSize) == 0, "queue the marker");
-  T.Check(WaitFor([&] { return P.D.OutBuffUsed() == 0 && P.D.DeviceOutputQueued() == 0; }, 60s),
-          "marker sent");
+  T.Check(P.D.WaitOutputDrained(60s), "marker sent");
   // Closing the port purges even the UART's own FIFO, which the queue count
-  // leaves out: the marker must be on the line before.
-  ::tcdrain(P.D.ComHandleNow());
+  // leaves out, and the driver's drain gives up after a few character times:
+  // the marker must be off the transmitter before.
+  T.Check(WaitFor([&] { return TransmitterEmpty(P.D.ComHandleNow()); }, 60s), "transmitter empty");
 }
 
 }  // namespace
