@@ -226,12 +226,17 @@ bool TRivuBaseDispatcher::CheckReceiveTriggers() {
   }
   if (Fired) {
     // The bytes before the match are told first, when there are enough.
-    if (Threshold != 0 && BeforeMatch >= Threshold) SendNotify(nmTriggerAvail, BeforeMatch, 0);
+    if (Threshold != 0 && BeforeMatch >= Threshold) {
+      LogEvent(dtTrigger, dstAvail, BeforeMatch);
+      SendNotify(nmTriggerAvail, BeforeMatch, 0);
+    }
+    LogEvent(dtTrigger, dstData, uint32_t(Fired));
     SendNotify(nmTriggerData, uint32_t(Fired), 0);
     return true;  // scan on past the match
   }
   const uint32_t Used = uint32_t(InBuffUsed());
   if (Threshold == 0 || LastNotifyPos == ScanPos || Used < Threshold) return false;
+  LogEvent(dtTrigger, dstAvail, Used);
   const bool R = SendNotify(nmTriggerAvail, Used, 0);
   LastNotifyPos = ScanPos;
   return R;

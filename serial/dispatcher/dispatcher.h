@@ -330,6 +330,11 @@ class TRivuBaseDispatcher {
   bool ExtractData();
   void LogFullLocked();
   void LogReceived(uint32_t Count);
+  // One dispatch log entry, while logging is on; any thread, any lock held.
+  void LogEvent(TDispatchType Type, TDispatchSubType SubType, uint32_t Data,
+                const void* Bytes = nullptr, uint32_t Len = 0);
+  // A trigger's entry; Data is a data trigger's string.
+  void LogTrigger(TDispatchType Type, int32_t Handle, const std::string* Data = nullptr);
   void OnePass();
   void TimerStatusPass();
   bool CheckReceiveTriggers();

@@ -9,7 +9,30 @@
 namespace {
 constexpr int kWindowSendTimeoutMs = 3000;
 constexpr auto kTick = std::chrono::milliseconds(55);
+
+// A window is named in the log by the low half of its address.
+uint32_t WindowId(const TNotifyWindow* Window) {
+  return uint32_t(reinterpret_cast<uintptr_t>(Window));
+}
 }  // namespace
+
+void TRivuBaseDispatcher::LogEvent(TDispatchType Type, TDispatchSubType SubType, uint32_t Data,
+                                   const void* Bytes, uint32_t Len) {
+  if (DLog.DLoggingOn()) DLog.AddDispatchEntry(Type, SubType, Data, Bytes, Len);
+}
+
+// A status trigger carries its kind as its one byte, a data trigger its
+// string; a timer trigger has no bytes.
+void TRivuBaseDispatcher::LogTrigger(TDispatchType Type, int32_t Handle, const std::string* Data) {
+  if (!DLog.DLoggingOn()) return;
+  if (Data) {
+    LogEvent(Type, dstDataTrigger, uint32_t(Handle), Data->data(), uint32_t(Data->size()));
+  } else if (const uint8_t Kind = uint8_t(Handle & 7)) {
+    LogEvent(Type, dstStatusTrigger, uint32_t(Handle), &Kind, 1);
+  } else {
+    LogEvent(Type, dstTimerTrigger, uint32_t(Handle));
+  }
+}
 
 // One notification, in four steps: begin the delivery (deferred consumption
 // on for avail and data notifications), hand it to the event handlers, the
@@ -143,6 +166,7 @@ int32_t TRivuBaseDispatcher::RegisterWndTriggerHandler(TNotifyWindow* Window) {
   WndHandlers.push_back({Window});
   HandlersNeeded = true;
   Queue.Wake();  // the dispatcher thread's beat may change
+  LogEvent(dtTriggerHandlerAlloc, dstWndHandler, WindowId(Window));
   return 0;
 }
 
@@ -151,6 +175,7 @@ int32_t TRivuBaseDispatcher::RegisterProcTriggerHandler(TTriggerProc Proc) {
   ProcHandlers.push_back({Proc});
   HandlersNeeded = true;
   Queue.Wake();
+  LogEvent(dtTriggerHandlerAlloc, dstProcHandler, 0);
   return 0;
 }
 
@@ -159,6 +184,7 @@ int32_t TRivuBaseDispatcher::RegisterEventTriggerHandler(const void* Key, TTrigg
   EventHandlers.push_back({Key, std::move(Event), nullptr});
   HandlersNeeded = true;
   Queue.Wake();
+  LogEvent(dtTriggerHandlerAlloc, dstEventHandler, 0);
   return 0;
 }
 
@@ -171,6 +197,7 @@ int32_t TRivuBaseDispatcher::RegisterSyncEventTriggerHandler(const void* Key, TT
   EventHandlers.push_back({Key, std::move(Event), std::move(Window)});
   HandlersNeeded = true;
   Queue.Wake();
+  LogEvent(dtTriggerHandlerAlloc, dstEventHandler, 1);
   return 0;
 }
 
@@ -196,27 +223,35 @@ bool DropHandlers(TList& List, TPred Matches, bool Notifying, bool& Dirty) {
 
 int32_t TRivuBaseDispatcher::DeregisterWndTriggerHandler(TNotifyWindow* Window) {
   std::lock_guard Lock(DispLock);
-  DropHandlers(
-      WndHandlers, [Window](const TWndHandler& H) { return H.Window == Window; }, Notifying,
-      HandlerListDirty);
+  if (DropHandlers(
+          WndHandlers, [Window](const TWndHandler& H) { return H.Window == Window; }, Notifying,
+          HandlerListDirty)) {
+    LogEvent(dtTriggerHandlerDispose, dstWndHandler, WindowId(Window));
+  }
   UpdateHandlerFlags(fuKeepPort);
   return 0;
 }
 
 int32_t TRivuBaseDispatcher::DeregisterProcTriggerHandler(TTriggerProc Proc) {
   std::lock_guard Lock(DispLock);
-  DropHandlers(
-      ProcHandlers, [Proc](const TProcHandler& H) { return H.Proc == Proc; }, Notifying,
-      HandlerListDirty);
+  if (DropHandlers(
+          ProcHandlers, [Proc](const TProcHandler& H) { return H.Proc == Proc; }, Notifying,
+          HandlerListDirty)) {
+    LogEvent(dtTriggerHandlerDispose, dstProcHandler, 0);
+  }
   UpdateHandlerFlags(fuKeepPort);
   return 0;
 }
 
 int32_t TRivuBaseDispatcher::DeregisterEventTriggerHandler(const void* Key) {
   std::lock_guard Lock(DispLock);
-  DropHandlers(
-      EventHandlers, [Key](const TEventHandler& H) { return H.Key == Key; }, Notifying,
-      HandlerListDirty);
+  bool Synced = false;
+  for (const auto& H : EventHandlers) Synced |= H.Key == Key && H.SyncWindow != nullptr;
+  if (DropHandlers(
+          EventHandlers, [Key](const TEventHandler& H) { return H.Key == Key; }, Notifying,
+          HandlerListDirty)) {
+    LogEvent(dtTriggerHandlerDispose, dstEventHandler, Synced ? 1 : 0);
+  }
   UpdateHandlerFlags(fuKeepPort);
   return 0;
 }
@@ -245,6 +280,7 @@ void TRivuBaseDispatcher::UpdateHandlerFlags(THandlerFlagKind Kind) {
 void TRivuBaseDispatcher::ChangeLengthTrigger(uint32_t Length) {
   std::lock_guard Lock(DispLock);
   AvailTriggerLen = Length;
+  LogEvent(dtTriggerDataChange, dstAvailTrigger, Length);
 }
 
 int32_t TRivuBaseDispatcher::NewTriggerHandle() {
@@ -286,6 +322,7 @@ int32_t TRivuBaseDispatcher::AddDataTrigger(std::string_view Data, bool IgnoreCa
   std::lock_guard Lock(DispLock);
   const int32_t Handle = NewTriggerHandle();
   DataTriggers.emplace_back(Handle, std::string(Data), IgnoreCase);
+  LogTrigger(dtTriggerAlloc, Handle, &DataTriggers.back().Data);
   return Handle;
 }
 
@@ -293,6 +330,7 @@ int32_t TRivuBaseDispatcher::AddTimerTrigger() {
   std::lock_guard Lock(DispLock);
   const int32_t Handle = NewTriggerHandle();
   TimerTriggers.push_back({Handle, 0, false, {}});
+  LogTrigger(dtTriggerAlloc, Handle);
   return Handle;
 }
 
@@ -301,17 +339,23 @@ int32_t TRivuBaseDispatcher::AddStatusTrigger(uint16_t Kind) {
   std::lock_guard Lock(DispLock);
   const int32_t Handle = NewTriggerHandle() | Kind;
   StatusTriggers.push_back({Handle, Kind, 0, false, false});
+  LogTrigger(dtTriggerAlloc, Handle);
   return Handle;
 }
 
 int32_t TRivuBaseDispatcher::RemoveTrigger(int32_t Handle) {
   std::lock_guard Lock(DispLock);
   auto Has = [Handle](const auto& T) { return T.Handle == Handle; };
-  if (std::erase_if(DataTriggers, Has) + std::erase_if(TimerTriggers, Has) +
-          std::erase_if(StatusTriggers, Has) ==
-      0) {
+  const auto Data = std::find_if(DataTriggers.begin(), DataTriggers.end(), Has);
+  if (Data != DataTriggers.end()) {
+    LogTrigger(dtTriggerDispose, Handle, &Data->Data);
+    DataTriggers.erase(Data);
+    return 0;
+  }
+  if (std::erase_if(TimerTriggers, Has) + std::erase_if(StatusTriggers, Has) == 0) {
     return ecBadTriggerHandle;
   }
+  LogTrigger(dtTriggerDispose, Handle);
   return 0;
 }
 
@@ -323,6 +367,10 @@ int32_t TRivuBaseDispatcher::SetTimerTrigger(int32_t Handle, int32_t Ticks, bool
     T.Active = Activate;
     T.Due = std::chrono::steady_clock::now() + Ticks * kTick;
     Queue.Wake();
+    // The new time, in ticks, as its four bytes, lowest first.
+    const uint8_t Time[4] = {uint8_t(Ticks), uint8_t(Ticks >> 8), uint8_t(Ticks >> 16),
+                             uint8_t(Ticks >> 24)};
+    LogEvent(dtTriggerDataChange, dstTimerTrigger, uint32_t(Handle), Time, 4);
     return 0;
   }
   return ecBadTriggerHandle;
@@ -337,6 +385,7 @@ int32_t TRivuBaseDispatcher::SetStatusTrigger(int32_t Handle, uint32_t Value, bo
     T.Hit = false;
     if (T.Kind == stOutSent) OutSentPending = false;
     Queue.Wake();
+    LogTrigger(dtTriggerDataChange, Handle);
     return 0;
   }
   return ecBadTriggerHandle;
@@ -344,6 +393,9 @@ int32_t TRivuBaseDispatcher::SetStatusTrigger(int32_t Handle, uint32_t Value, bo
 
 int32_t TRivuBaseDispatcher::RemoveAllTriggers() {
   std::lock_guard Lock(DispLock);
+  for (const auto& T : DataTriggers) LogTrigger(dtTriggerDispose, T.Handle, &T.Data);
+  for (const auto& T : TimerTriggers) LogTrigger(dtTriggerDispose, T.Handle);
+  for (const auto& T : StatusTriggers) LogTrigger(dtTriggerDispose, T.Handle);
   DataTriggers.clear();
   TimerTriggers.clear();
   StatusTriggers.clear();
@@ -421,6 +473,7 @@ bool TRivuBaseDispatcher::CheckStatusTriggers() {
       }
       StatusHit = true;
     }
+    LogEvent(dtTrigger, dstStatus, uint32_t(T.Handle));
     SendNotify(nmTriggerStatus, uint32_t(T.Handle), 0);
     return true;
   }
@@ -441,6 +494,7 @@ bool TRivuBaseDispatcher::CheckTimerTriggers() {
     }
   }
   if (!Fired) return false;
+  LogEvent(dtTrigger, dstTimer, uint32_t(Fired));
   SendNotify(nmTriggerTimer, uint32_t(Fired), 0);
   return true;
 }

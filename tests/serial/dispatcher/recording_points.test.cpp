@@ -1,4 +1,7 @@
 // What the dispatcher writes to its dispatch log as bytes come in.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -66,4 +69,100 @@ TEST(DispatchRecording, AReadComEntryEachReadAndOneLineEachStall) {
   int Full = 0;
   for (const std::string& Line : Lines) Full += Line.find("Dispatch buffer full.") != Line.npos;
   EXPECT_EQ(Full, 2);
+}
+
+namespace {
+
+// An entry's type, subtype, data and what follows, as the dump writes them.
+std::string Entry(const std::string& Line) {
+  std::istringstream Fields(Line);
+  std::string Time, Rest;
+  Fields >> Time;
+  std::getline(Fields >> std::ws, Rest);
+  std::string Out;
+  std::istringstream Words(Rest);
+  for (std::string W; Words >> W;) Out += (Out.empty() ? "" : " ") + W;
+  return Out;
+}
+
+std::string Hex(int32_t V) {
+  char Text[9];
+  std::snprintf(Text, sizeof Text, "%.8X", uint32_t(V));
+  return Text;
+}
+
+std::atomic<int> TimerCalls{0}, StatusCalls{0};
+void CountingProc(uint32_t Msg, uint32_t, uint32_t) {
+  TimerCalls += Msg == nmTriggerTimer;
+  StatusCalls += Msg == nmTriggerStatus;
+}
+
+}  // namespace
+
+// Handlers, triggers and notifications each leave their entry, in the order
+// they happened on each thread.
+TEST(DispatchRecording, HandlersTriggersAndNotificationsAreRecorded) {
+  TOpenPort P;
+  TTempFolder Folder;
+  P.D->DispatchLog().InitDispatchLogging(0);
+  int Key;
+  P.D->RegisterProcTriggerHandler(&CountingProc);
+  P.D->RegisterEventTriggerHandler(&Key, [&](uint32_t Msg, uint32_t Count, uint32_t) {
+    std::vector<uint8_t> Sink(Count);
+    if (Msg == nmTriggerAvail) P.D->GetBlock(Sink.data(), Count);
+  });
+  P.D->ChangeLengthTrigger(1);
+  const int32_t Data = P.D->AddDataTrigger("OK", false);
+  const int32_t Timer = P.D->AddTimerTrigger();
+  const int32_t Sent = P.D->AddStatusTrigger(stOutSent);
+
+  P.Pty.Write(Bytes("xxOK"));
+  // "xx" is told before the match, "OK" after it: the handler takes both.
+  ASSERT_TRUE(WaitUntil([&] { return P.D->InBuffUsed() == 0; }));
+  ASSERT_EQ(P.D->SetTimerTrigger(Timer, 258, true), 0);
+  ASSERT_EQ(P.D->SetTimerTrigger(Timer, 1, true), 0);
+  ASSERT_EQ(P.D->SetStatusTrigger(Sent, 0, true), 0);
+  ASSERT_EQ(P.D->PutString("go"), 0);
+  ASSERT_TRUE(WaitUntil([&] { return TimerCalls == 1 && StatusCalls == 1; }));
+  ASSERT_EQ(P.D->RemoveTrigger(Data), 0);
+  P.D->RemoveAllTriggers();
+  P.D->DeregisterEventTriggerHandler(&Key);
+  P.D->DeregisterProcTriggerHandler(&CountingProc);
+
+  std::vector<std::string> Got;
+  for (const std::string& Line : LogLines(*P.D, Folder)) Got.push_back(Entry(Line));
+  // The lines on the caller's thread, then the dispatcher thread's.
+  const std::vector<std::string> Mine = {
+      "TrgHdAlc Procedure 00000000",
+      "TrgHdAlc Method 00000000",
+      "TrDatChg Avail 00000001",
+      "TrigAllc Data " + Hex(Data) + " OK",
+      "TrigAllc Timer " + Hex(Timer),
+      "TrigAllc Status " + Hex(Sent) + " (Output sent)",
+      "TrDatChg Timer " + Hex(Timer) + " [2][1][0][0]",
+      "TrDatChg Timer " + Hex(Timer) + " [1][0][0][0]",
+      "TrDatChg Status " + Hex(Sent) + " [5]",
+      "Dispatch WriteCom 00000002 go",
+      "TrigDisp Data " + Hex(Data) + " OK",
+      "TrigDisp Timer " + Hex(Timer),
+      "TrigDisp Status " + Hex(Sent) + " (Output sent)",
+      "TrgHdDsp Method 00000000",
+      "TrgHdDsp Procedure 00000000",
+  };
+  const std::vector<std::string> Theirs = {
+      "Dispatch ReadCom 00000004 xxOK",
+      "Trigger Avail 00000002",
+      "Trigger Data " + Hex(Data),
+      "Trigger Avail 00000002",
+  };
+  auto InOrder = [&](const std::vector<std::string>& Want) {
+    size_t At = 0;
+    for (const std::string& G : Got) At += At < Want.size() && G == Want[At];
+    return At == Want.size();
+  };
+  EXPECT_TRUE(InOrder(Mine)) << ::testing::PrintToString(Got);
+  EXPECT_TRUE(InOrder(Theirs)) << ::testing::PrintToString(Got);
+  for (const std::string& Fired : {"Trigger Timer " + Hex(Timer), "Trigger Status " + Hex(Sent)}) {
+    EXPECT_EQ(std::count(Got.begin(), Got.end(), Fired), 1) << Fired;
+  }
 }
