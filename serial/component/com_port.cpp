@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <exception>
 
 #include "serial/errors/check_exception.h"
 #include "serial/errors/error_codes.h"
@@ -201,8 +202,16 @@ void TRivuCustomComPort::Reapply(const std::function<void()>& Apply) {
 
 void TRivuCustomComPort::DonePort() {
   if (PortState() != psOpen) return;
-  SetTracing(tlDump);
-  SetLogging(tlDump);
+  // A trace or log that cannot be written must not keep the port open: the
+  // close goes on, and the first failure is raised once it is done.
+  std::exception_ptr dumpFailure;
+  for (const auto dump : {&TRivuCustomComPort::SetTracing, &TRivuCustomComPort::SetLogging}) {
+    try {
+      (this->*dump)(tlDump);
+    } catch (...) {
+      if (!dumpFailure) dumpFailure = std::current_exception();
+    }
+  }
   portState_ = psShuttingDown;
   PortClosing();
   const auto dispatcher = Current();
@@ -218,6 +227,7 @@ void TRivuCustomComPort::DonePort() {
     Teardown();
   }
   PortClose();
+  if (dumpFailure) std::rethrow_exception(dumpFailure);
 }
 
 // Forgets the dispatcher; calls in progress on other threads keep it alive

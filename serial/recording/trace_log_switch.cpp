@@ -78,7 +78,9 @@ void TTraceLogSwitch::ApplyOpen(TTraceLogState value, ITraceLogRecorder& recorde
 
 void TTraceLogSwitch::FinishDump(int32_t result, ITraceLogRecorder& recorder) {
   if (result == ecOK) recorder.Abort();
-  state_ = tlOff;
+  // A failed write leaves a recorder that goes on (a restarted trace, a log
+  // that kept its entries): the state says so, and tlOff can still end it.
+  state_ = result != ecOK && recorder.Recording() ? tlOn : tlOff;
   Check(result);
 }
 

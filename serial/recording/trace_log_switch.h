@@ -74,7 +74,7 @@ class TTraceLogSwitch {
   bool Active() const { return state_ == tlOn || state_ == tlPause; }
   void ApplyOpen(TTraceLogState value, ITraceLogRecorder& recorder);
   // After a file was written: off, with nothing left recording behind the
-  // state, unless the write failed and the recorder kept unwritten entries.
+  // state; after a failed write, on when the recorder still records.
   void FinishDump(int32_t result, ITraceLogRecorder& recorder);
   void Check(int32_t result) const;
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -165,4 +166,46 @@ TEST(DispatchRecording, HandlersTriggersAndNotificationsAreRecorded) {
   for (const std::string& Fired : {"Trigger Timer " + Hex(Timer), "Trigger Status " + Hex(Sent)}) {
     EXPECT_EQ(std::count(Got.begin(), Got.end(), Fired), 1) << Fired;
   }
+}
+
+// An open starts with no trace, logging off and the log's clock at zero,
+// whatever the port recorded before.
+TEST(DispatchRecording, OpeningAgainStartsWithNoRecordersAndANewClock) {
+  TOpenPort P;
+  TTempFolder Folder;
+  ASSERT_EQ(P.D->Trace().InitTracing(100), 0);
+  P.D->DispatchLog().InitDispatchLogging(0);
+  ASSERT_EQ(P.D->PutString("before"), 0);
+  ASSERT_TRUE(WaitUntil([&] { return P.D->DispatchLog().GetDispatchTime() >= 1000; }));
+  P.D->DonePort();
+  ASSERT_EQ(P.D->InitPort(P.Pty.SlavePath(), 115200, 0, 8, 1, kTestBufSize, kTestBufSize, 1), 0);
+  EXPECT_LT(P.D->DispatchLog().GetDispatchTime(), 1000u);
+  EXPECT_FALSE(P.D->Trace().TracingOn());
+  EXPECT_FALSE(P.D->DispatchLog().DLoggingOn());
+  ASSERT_EQ(P.D->PutString("after"), 0);
+  const std::string Trc = Folder.File("t.trc"), Log = Folder.File("d.log");
+  EXPECT_EQ(P.D->Trace().DumpTrace(Trc, false, false), 0);
+  EXPECT_EQ(P.D->DispatchLog().DumpDispatchLog(Log, false, false, "COM1"), 0);
+  EXPECT_FALSE(std::filesystem::exists(Trc));
+  EXPECT_FALSE(std::filesystem::exists(Log));
+}
+
+// The trace holds what reads took and writes queued; peeks take nothing.
+TEST(DispatchRecording, TheTraceHoldsReadsAndWritesNotPeeks) {
+  TOpenPort P;
+  TTempFolder Folder;
+  ASSERT_EQ(P.D->Trace().InitTracing(100), 0);
+  ASSERT_EQ(P.D->PutString("AT"), 0);
+  P.Receive(Bytes("OK!"));
+  uint8_t C = 0;
+  ASSERT_EQ(P.D->PeekChar(C, 1), 0);
+  uint8_t Two[2];
+  ASSERT_EQ(P.D->PeekBlock(Two, 2), 2);
+  ASSERT_EQ(P.D->GetChar(C), 0);
+  ASSERT_EQ(P.D->GetBlock(Two, 2), 2);
+  const std::string Trc = Folder.File("t.trc");
+  ASSERT_EQ(P.D->Trace().DumpTrace(Trc, false, false), 0);
+  std::ifstream In(Trc, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(In), {}),
+            "Transmit: \r\nAT\r\n\r\nReceive: \r\nOK!\r\n");
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <regex>
@@ -194,6 +195,21 @@ TEST_F(DispatchLogTest, UnopenableFileKeepsEntries) {
             ecPathNotFound);
   EXPECT_EQ(log.EntryCount(), 1u);
   EXPECT_TRUE(log.DLoggingOn());
+}
+
+// A write that fails ends the dump: what was taken is gone, the rest stays
+// for another try, and logging goes on.
+TEST_F(DispatchLogTest, WriteErrorEndsTheDumpAndKeepsTheRest) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  log.InitDispatchLogging(0);
+  for (int i = 0; i < 100; ++i) log.AddStringToLog("entry " + std::to_string(i));
+  EXPECT_EQ(log.DumpDispatchLog("/dev/full", false, false, "COM1"), ecDiskFull);
+  const std::size_t left = log.EntryCount();
+  EXPECT_GT(left, 0u);
+  EXPECT_TRUE(log.DLoggingOn());
+  const std::string body = DumpLines();
+  EXPECT_EQ(std::count(body.begin(), body.end(), '|'), std::ptrdiff_t(left));
+  EXPECT_NE(body.find("entry 99|"), std::string::npos);
 }
 
 TEST_F(DispatchLogTest, OnOffAndClear) {

@@ -165,13 +165,19 @@ TEST(TraceLogSwitch, FailuresRaiseWithTheStateUpToDate) {
   EXPECT_THROW(s.SetState(tlOn, &r), EOutOfMemory);
   EXPECT_EQ(s.State(), tlOff);
 
-  // A log that could not be written keeps its entries for another try.
+  // A log that could not be written keeps its entries for another try, and
+  // says it still records: tlOff then ends it.
   r.initResult = ecOK;
   Reach(s, r, tlOn);
   r.dumpResult = ecPathNotFound;
   EXPECT_THROW(s.SetState(tlDump, &r), EInOutError);
   EXPECT_EQ(r.calls, "Start Dump(T.TRC,10) ");
-  EXPECT_EQ(s.State(), tlOff);
+  EXPECT_EQ(s.State(), tlOn);
+  EXPECT_THROW(s.Dump("other", false, &r), EInOutError);
+  EXPECT_EQ(s.State(), tlOn);
+  s.SetState(tlOff, &r);
+  EXPECT_FALSE(r.recording);
+  r.calls.clear();
 
   // A trace whose file could not be opened is gone, so it is not running.
   Reach(s, r, tlOn);
