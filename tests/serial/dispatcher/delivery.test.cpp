@@ -1,0 +1,194 @@
+// What handlers may do inside a delivery, who gets one, and an open that
+// fails half-way.
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "serial/errors/error_codes.h"
+#include "tests/serial/port_fixture.h"
+
+namespace {
+using namespace std::chrono_literals;
+
+// Messages a window got, on the test's thread.
+struct TWindowLog {
+  std::mutex M;
+  std::vector<uint32_t> Msgs;
+  size_t Count() {
+    std::lock_guard Lock(M);
+    return Msgs.size();
+  }
+};
+
+std::unique_ptr<TNotifyWindow> LoggingWindow(TOpenPort<>& P, TWindowLog& Log) {
+  return P.Platform.CreateNotifyWindow([&Log](uint32_t Msg, uintptr_t, intptr_t) {
+    std::lock_guard Lock(Log.M);
+    Log.Msgs.push_back(Msg);
+    return intptr_t(0);
+  });
+}
+
+}  // namespace
+
+// Inside a delivery every read starts where the handler's own reads left
+// off, and nothing is taken until the delivery ends.
+TEST(DeliveryRules, PeeksAndReadsInsideADeliverySeeTheHandlersPosition) {
+  TOpenPort P;
+  auto* D = P.D.get();
+  std::string Seen;
+  int32_t UsedInside = -1;
+  std::atomic<bool> Called{false};
+  P.D->ChangeLengthTrigger(6);
+  int Key;
+  P.D->RegisterEventTriggerHandler(&Key, [&](uint32_t Msg, uint32_t, uint32_t) {
+    if (Msg != nmTriggerAvail || Called) return;
+    uint8_t C = 0, Two[2] = {};
+    Seen += D->CharReady() ? "ready " : "empty ";
+    if (D->PeekChar(C, 1) == 0) Seen += char(C);
+    if (D->GetChar(C) == 0) Seen += char(C);
+    if (D->PeekChar(C, 2) == 0) Seen += char(C);
+    if (D->PeekBlock(Two, 2) == 2) Seen.append(Two, Two + 2);
+    if (D->GetBlock(Two, 2) == 2) Seen.append(Two, Two + 2);
+    UsedInside = D->InBuffUsed();
+    Called = true;
+  });
+  P.Pty.Write(Bytes("abcdef"));
+  ASSERT_TRUE(WaitUntil([&] { return Called && P.D->InBuffUsed() == 3; }));
+  EXPECT_EQ(Seen, "ready aacbcbc");
+  EXPECT_EQ(UsedInside, 3);
+  EXPECT_EQ(P.Get(3), Bytes("def"));
+  P.D->DeregisterEventTriggerHandler(&Key);
+}
+
+// A flush inside a delivery takes what is buffered when the delivery ends,
+// not bytes that come later.
+TEST(DeliveryRules, AFlushInsideADeliveryTakesTheBufferedBytes) {
+  TOpenPort P;
+  auto* D = P.D.get();
+  std::atomic<int> Calls{0};
+  P.D->ChangeLengthTrigger(3);
+  int Key;
+  P.D->RegisterEventTriggerHandler(&Key, [&](uint32_t Msg, uint32_t, uint32_t) {
+    if (Msg == nmTriggerAvail && Calls++ == 0) D->FlushInBuffer();
+  });
+  P.Pty.Write(Bytes("xyz"));
+  ASSERT_TRUE(WaitUntil([&] { return Calls >= 1 && P.D->InBuffUsed() == 0; }));
+  P.D->DeregisterEventTriggerHandler(&Key);
+  P.Receive(Bytes("kept"));
+  EXPECT_EQ(P.Get(4), Bytes("kept"));
+}
+
+// A handler dropped during a delivery, by itself or another, gets nothing
+// more, and the others go on getting theirs.
+TEST(DeliveryRules, HandlersDeregisteredDuringADeliveryGetNothingMore) {
+  TOpenPort P;
+  auto* D = P.D.get();
+  std::atomic<int> A{0}, B{0}, C{0};
+  int KeyA, KeyB, KeyC;
+  P.D->ChangeLengthTrigger(1);
+  P.D->RegisterEventTriggerHandler(&KeyA, [&](uint32_t Msg, uint32_t Count, uint32_t) {
+    if (Msg != nmTriggerAvail) return;
+    ++A;
+    D->DeregisterEventTriggerHandler(&KeyB);  // later in the list
+    D->DeregisterEventTriggerHandler(&KeyA);  // itself
+    std::vector<uint8_t> Sink(Count);
+    D->GetBlock(Sink.data(), Count);
+  });
+  P.D->RegisterEventTriggerHandler(&KeyB, [&](uint32_t, uint32_t, uint32_t) { ++B; });
+  P.D->RegisterEventTriggerHandler(&KeyC, [&](uint32_t Msg, uint32_t Count, uint32_t) {
+    if (Msg != nmTriggerAvail) return;
+    ++C;
+    std::vector<uint8_t> Sink(Count);
+    D->GetBlock(Sink.data(), Count);
+  });
+  P.Pty.Write(Bytes("1"));
+  ASSERT_TRUE(WaitUntil([&] { return C == 1; }));
+  P.Pty.Write(Bytes("2"));
+  ASSERT_TRUE(WaitUntil([&] { return C == 2 && P.D->InBuffUsed() == 0; }));
+  EXPECT_EQ(A, 1);
+  EXPECT_EQ(B, 0);
+  P.D->DeregisterEventTriggerHandler(&KeyC);
+}
+
+// A handler that closes the port ends the delivery there: the handlers after
+// it get nothing, and the port is released by the dispatcher thread.
+TEST(DeliveryRules, ClosingFromAHandlerSkipsTheRestOfTheDelivery) {
+  TOpenPort P;
+  auto* D = P.D.get();
+  std::atomic<int> First{0}, Later{0};
+  int KeyA, KeyB;
+  P.D->ChangeLengthTrigger(2);
+  P.D->RegisterEventTriggerHandler(&KeyA, [&](uint32_t Msg, uint32_t, uint32_t) {
+    if (Msg != nmTriggerAvail || First++ != 0) return;
+    uint8_t C;
+    D->GetChar(C);
+    D->DonePort();
+  });
+  P.D->RegisterEventTriggerHandler(&KeyB, [&](uint32_t, uint32_t, uint32_t) { ++Later; });
+  P.Pty.Write(Bytes("ab"));
+  ASSERT_TRUE(WaitUntil([&] { return First == 1 && P.D->ThreadCountNow() == 0; }));
+  EXPECT_EQ(Later, 0);
+  EXPECT_LT(P.D->ComHandleNow(), 0);
+  EXPECT_TRUE(P.Owner.Seen().empty());
+}
+
+// The component's own window alone gets nothing while its port handler is
+// off, even beside other handlers; a second window, or the handler on,
+// brings the list in.
+TEST(DeliveryRules, OneWindowIsSkippedUnlessItsPortHandlerIsOn) {
+  TOpenPort P;
+  TWindowLog Own, Other;
+  auto OwnWindow = LoggingWindow(P, Own);
+  P.D->UpdateHandlerFlags(fuDisablePort);
+  P.D->RegisterWndTriggerHandler(OwnWindow.get());
+  std::atomic<int> Procs{0};
+  static std::atomic<int>* Counter = nullptr;
+  Counter = &Procs;
+  const TTriggerProc Proc = [](uint32_t Msg, uint32_t, uint32_t) {
+    if (Msg == nmTriggerAvail) ++*Counter;
+  };
+  P.D->RegisterProcTriggerHandler(Proc);
+  P.D->ChangeLengthTrigger(1);
+  auto Deliveries = [&](std::string_view Text, TWindowLog& Log, size_t Want) {
+    const int Before = Procs;
+    P.Pty.Write(Bytes(Text));
+    return WaitUntil([&] {
+      P.Platform.ProcessPendingEvents();
+      return Procs > Before && Log.Count() >= Want;
+    });
+  };
+  ASSERT_TRUE(Deliveries("a", Own, 0));
+  P.Platform.ProcessPendingEvents();
+  EXPECT_EQ(Own.Count(), 0u);
+
+  auto OtherWindow = LoggingWindow(P, Other);
+  P.D->RegisterWndTriggerHandler(OtherWindow.get());
+  EXPECT_TRUE(Deliveries("b", Other, 1));
+  EXPECT_GE(Own.Count(), 1u);
+  P.D->DeregisterWndTriggerHandler(OtherWindow.get());
+
+  P.D->UpdateHandlerFlags(fuEnablePort);
+  const size_t Had = Own.Count();
+  EXPECT_TRUE(Deliveries("c", Own, Had + 1));
+  P.D->DeregisterWndTriggerHandler(OwnWindow.get());
+  P.D->DeregisterProcTriggerHandler(Proc);
+}
+
+// An open refused after the device was opened leaves no device, buffer or
+// thread behind, and the device can be opened again.
+TEST(DeliveryRules, AnOpenRefusedAfterTheDeviceOpenedLeavesNothing) {
+  TRecordingOwner Owner;
+  TRecordingPlatform Platform;
+  TPtyPair Pty;
+  TRivuPosixDispatcher D(&Owner, &Platform);
+  EXPECT_NE(D.InitPort(Pty.SlavePath(), 115200, 0, 4, 1, kTestBufSize, kTestBufSize, 1), 0);
+  EXPECT_LT(D.ComHandleNow(), 0);
+  EXPECT_EQ(D.ThreadCountNow(), 0);
+  EXPECT_FALSE(D.DispatcherActiveNow());
+  EXPECT_EQ(D.PutChar('x'), ecCommNotOpen);
+  uint8_t C;
+  EXPECT_EQ(D.GetChar(C), ecBufferIsEmpty);
+  EXPECT_EQ(D.InitPort(Pty.SlavePath(), 115200, 0, 8, 1, kTestBufSize, kTestBufSize, 1), 0);
+  ASSERT_EQ(D.PutChar('x'), 0);
+  EXPECT_EQ(Pty.Read(1, 20s), Bytes("x"));
+}
