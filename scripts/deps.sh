@@ -9,6 +9,7 @@ packages=(
   xvfb xauth xdotool
   clang libclang-rt-14-dev
   qemu-system-x86 busybox-static python3
+  desktop-file-utils appstream bash-completion debootstrap
 )
 
 missing=()

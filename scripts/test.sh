@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite.
 # Usage: scripts/test.sh [preset ...]   (presets: default, asan, tsan; default when none)
+#        scripts/test.sh package           the Debian package in a fresh Debian 12 root
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 presets=("$@")
 ((${#presets[@]})) || presets=(default)
 for preset in "${presets[@]}"; do
+  if [ "$preset" = package ]; then
+    scripts/package_test.sh
+    continue
+  fi
   echo "== $preset: build"
   scripts/build.sh "$preset"
   echo "== $preset: test"

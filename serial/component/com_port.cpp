@@ -1,14 +1,12 @@
 #include "serial/component/com_port.h"
 
-#include <grp.h>
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <exception>
 
 #include "serial/errors/check_exception.h"
 #include "serial/errors/error_codes.h"
 #include "serial/errors/exceptions.h"
+#include "serial/ports/port_access.h"
 #include "serial/ports/port_map.h"
 #include "serial/ports/port_probe.h"
 #include "serial/posix/port_errors.h"
@@ -29,17 +27,10 @@ TRivuCustomComPort* SearchComPort(TRivuBaseComponent* Owner) {
 
 namespace {
 
-// The message for a device the user may not open: which device, which group
-// may, and how to join it.
+// The message for a device the user may not open: which device, why, and the
+// fix that fits it.
 std::string PermissionMessage(const std::string& path) {
-  std::string group = "dialout";
-  struct stat st {};
-  if (!path.empty() && ::stat(path.c_str(), &st) == 0) {
-    if (const struct group* g = ::getgrgid(st.st_gid)) group = g->gr_name;
-  }
-  return "Permission denied opening " + (path.empty() ? std::string("the port") : path) +
-         ": the device belongs to the group " + group + ". Add yourself with \"sudo usermod -aG " +
-         group + " $USER\", then log in again";
+  return PermissionAdvice(path);
 }
 
 }  // namespace

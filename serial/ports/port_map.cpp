@@ -74,14 +74,10 @@ std::string Canonical(const fs::path& Path) {
   return ec ? std::string() : c.string();
 }
 
-// The product of the tty that Path resolves to, when it is a device of DevDir.
-std::string ProductOfPath(const fs::path& Path, const TPortMapConfig& Config) {
-  std::error_code ec;
-  fs::path target = fs::weakly_canonical(Path, ec);
-  if (ec) return {};
-  fs::path dev = fs::canonical(Config.DevDir, ec);
-  if (ec || target.parent_path() != dev) return {};
-  return UsbProductName(target.filename().string(), Config.SysTtyDir);
+// The USB device behind the tty that Path resolves to.
+TUsbInfo UsbInfoOfPath(const fs::path& Path, const TPortMapConfig& Config) {
+  const std::string name = TtyNameOf(Path, Config);
+  return name.empty() ? TUsbInfo{} : UsbInfoOf(name, Config.SysTtyDir);
 }
 
 struct TFound {
@@ -154,16 +150,31 @@ bool HasSerialHardware(const std::string& Name, const TPortMapConfig& Config) {
   return ::ioctl(fd.get(), TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
 }
 
-std::string UsbProductName(const std::string& Name, const fs::path& SysTtyDir) {
+TUsbInfo UsbInfoOf(const std::string& Name, const fs::path& SysTtyDir) {
   std::error_code ec;
   fs::path dir = fs::canonical(SysTtyDir / Name / "device", ec);
   if (ec) return {};
   // From the tty's device (a USB interface or a usb-serial port) up to the USB
   // device, which is the first folder with a vendor id.
   for (int level = 0; level < 5 && dir.has_relative_path(); ++level, dir = dir.parent_path()) {
-    if (fs::exists(dir / "idVendor", ec)) return ReadFirstLine(dir / "product").value_or("");
+    if (!fs::exists(dir / "idVendor", ec)) continue;
+    TUsbInfo info;
+    info.VendorId = ReadFirstLine(dir / "idVendor").value_or("");
+    info.ProductId = ReadFirstLine(dir / "idProduct").value_or("");
+    info.Product = ReadFirstLine(dir / "product").value_or("");
+    info.Serial = ReadFirstLine(dir / "serial").value_or("");
+    return info;
   }
   return {};
+}
+
+std::string TtyNameOf(const fs::path& Path, const TPortMapConfig& Config) {
+  std::error_code ec;
+  fs::path target = fs::weakly_canonical(Path, ec);
+  if (ec) return {};
+  fs::path dev = fs::canonical(Config.DevDir, ec);
+  if (ec || target.parent_path() != dev) return {};
+  return target.filename().string();
 }
 
 std::string TPortEntry::Description() const {
@@ -187,8 +198,8 @@ TPortMap TPortMap::Build(const TPortMapConfig& Config) {
       // A dangling link keeps its number: a pinned adapter that is unplugged must
       // not hand its number to some other device.
       if (std::string c = Canonical(target); !c.empty()) claimed.insert(c);
-      map.entries_.push_back(
-          {*n, target.string(), ProductOfPath(target, Config), TPortOrigin::poLink});
+      TUsbInfo usb = UsbInfoOfPath(target, Config);
+      map.entries_.push_back({*n, target.string(), usb.Product, TPortOrigin::poLink, usb});
       taken[*n] = true;
     }
   }
@@ -204,8 +215,8 @@ TPortMap TPortMap::Build(const TPortMapConfig& Config) {
       while (next <= MaxComNumber && taken[next]) ++next;
       if (next > MaxComNumber) break;
       taken[next] = true;
-      map.entries_.push_back(
-          {next, path.string(), UsbProductName(dev.Name, Config.SysTtyDir), TPortOrigin::poDevice});
+      TUsbInfo usb = UsbInfoOf(dev.Name, Config.SysTtyDir);
+      map.entries_.push_back({next, path.string(), usb.Product, TPortOrigin::poDevice, usb});
     }
   }
 

@@ -38,8 +38,20 @@ TPortMapConfig DefaultPortMapConfig();
 // (the kernel creates ttyS0..ttyS31 whether or not a UART exists).
 bool HasSerialHardware(const std::string& Name, const TPortMapConfig& Config);
 
-// The USB product name of a tty ("FT232R USB UART"), empty when it is no USB device.
-std::string UsbProductName(const std::string& Name, const std::filesystem::path& SysTtyDir);
+// What sysfs tells of the USB device behind a tty; all empty when it is none.
+struct TUsbInfo {
+  std::string VendorId;   // "0403"
+  std::string ProductId;  // "6001"
+  std::string Product;    // "FT232R USB UART"
+  std::string Serial;     // "A1B2C3"
+
+  bool IsUsb() const { return !VendorId.empty(); }
+};
+TUsbInfo UsbInfoOf(const std::string& Name, const std::filesystem::path& SysTtyDir);
+
+// The kernel's name of the tty that Path stands for ("ttyUSB0" for a by-id link
+// to it), when it is a device of DevDir; empty otherwise.
+std::string TtyNameOf(const std::filesystem::path& Path, const TPortMapConfig& Config);
 
 enum class TPortOrigin { poLink, poDevice };
 
@@ -48,6 +60,7 @@ struct TPortEntry {
   std::string Path;     // the path to open
   std::string Product;  // USB product name; empty when unknown
   TPortOrigin Origin = TPortOrigin::poDevice;
+  TUsbInfo Usb;  // empty when no USB device is behind it
 
   // "path" or "path (product)", for showing the user which device a number is.
   std::string Description() const;

@@ -1,10 +1,5 @@
 #include "serial/ports/port_probe.h"
 
-#include <grp.h>
-#include <sys/stat.h>
-
-#include <array>
-
 #include "serial/posix/port_errors.h"
 #include "serial/posix/posix_device.h"
 
@@ -43,14 +38,4 @@ const char* ProbeResultText(TProbeResult Result) {
       break;
   }
   return "cannot be opened";
-}
-
-std::string DeviceGroup(const std::string& Path) {
-  struct stat st {};
-  if (::stat(Path.c_str(), &st) != 0) return {};
-  group gr{};
-  group* found = nullptr;
-  std::array<char, 4096> buf{};
-  if (::getgrgid_r(st.st_gid, &gr, buf.data(), buf.size(), &found) != 0 || !found) return {};
-  return found->gr_name;
 }

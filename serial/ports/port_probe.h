@@ -25,7 +25,3 @@ TProbeResult ProbeDevice(const std::string& Path);
 
 // A short text for a result ("in use by another program").
 const char* ProbeResultText(TProbeResult Result);
-
-// The group that owns the device ("dialout"), for telling a user refused
-// access which group to join; empty when unknown.
-std::string DeviceGroup(const std::string& Path);

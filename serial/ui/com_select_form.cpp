@@ -4,7 +4,9 @@
 #include <QListView>
 #include <QScreen>
 
+#include "serial/ports/port_access.h"
 #include "serial/ports/port_avail.h"
+#include "serial/ports/port_holder.h"
 
 namespace {
 
@@ -102,7 +104,8 @@ void TComSelectForm::FormCreate() {
     }
     QString device = QString::fromStdString(entry->Description());
     if (result == TProbeResult::prInUse)
-      device += QStringLiteral(", ") + QString::fromLatin1(ProbeResultText(result));
+      device +=
+          QStringLiteral(", ") + QString::fromStdString(HeldText(FindPortHolders(entry->Path)));
     PortsComboBox.addItem(QStringLiteral("COM%1").arg(n), n);
     const int row = PortsComboBox.count() - 1;
     PortsComboBox.setItemData(row, device, TPortItemDelegate::DeviceRole);
@@ -119,13 +122,8 @@ void TComSelectForm::FormCreate() {
           widest, PortsDelegate.sizeHint(option, PortsComboBox.model()->index(row, 0)).width());
     PortsComboBox.view()->setMinimumWidth(std::min(widest + 24, kMaxPopupWidth));
   } else if (!refused.isEmpty()) {
-    const std::string group = DeviceGroup(refused.toStdString());
     DeviceLabel.setText(QStringLiteral("No permission to open %1").arg(refused));
-    DeviceLabel.setToolTip(group.empty()
-                               ? QStringLiteral("No permission to open %1.").arg(refused)
-                               : QStringLiteral("No permission to open %1. Join the group %2 "
-                                                "(sudo usermod -aG %2 $USER), then log in again.")
-                                     .arg(refused, QString::fromStdString(group)));
+    DeviceLabel.setToolTip(QString::fromStdString(PermissionAdvice(refused.toStdString())));
   } else {
     DeviceLabel.setText(QStringLiteral("No serial port found."));
   }

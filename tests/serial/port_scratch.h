@@ -58,6 +58,8 @@ class TScratch {
     fs::path port = usb / "1-1:1.0" / Name;
     fs::create_directories(port);
     std::ofstream(usb / "idVendor") << "0403\n";
+    std::ofstream(usb / "idProduct") << "6001\n";
+    std::ofstream(usb / "serial") << "A1B2C3\n";
     std::ofstream(usb / "product") << Product << "\n";
     fs::create_directories(Sys() / Name);
     fs::create_directory_symlink(port, Sys() / Name / "device");

@@ -15,6 +15,7 @@
 #include "download/up_thread.h"
 #include "serial/component/com_port.h"
 #include "serial/ports/port_map.h"
+#include "tools/recv/port_listing.h"
 #include "tools/recv/recv_options.h"
 #include "tools/recv/recv_view.h"
 
@@ -117,7 +118,12 @@ int Run(const TRecvOptions& options) {
     port.FlushInBuffer();
     port.FlushOutBuffer();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "zedazi-recv: cannot open %s: %s\n", options.Port.c_str(), e.what());
+    // The refusal's own text names the device already.
+    const std::string what = e.what();
+    if (what.find(options.Port) != std::string::npos)
+      std::fprintf(stderr, "zedazi-recv: %s\n", e.what());
+    else
+      std::fprintf(stderr, "zedazi-recv: cannot open %s: %s\n", options.Port.c_str(), e.what());
     return kNoPort;
   }
 
@@ -195,6 +201,10 @@ int main(int argc, char** argv) {
   }
   if (options->Version) {
     std::puts("zedazi-recv 1.30");
+    return 0;
+  }
+  if (options->ListPorts) {
+    std::fputs(ListPorts(CurrentPortMap(), CurrentPortMapConfig()).c_str(), stdout);
     return 0;
   }
   int code = kFailed;

@@ -26,6 +26,7 @@ const char* NameOf(ContentType type) {
 std::string RecvUsage() {
   return "Usage: zedazi-recv --port PORT --type channels|logo|data|net [--output FILE]\n"
          "                   [--idle-timeout SECONDS] [--quiet]\n"
+         "       zedazi-recv --list-ports\n"
          "Receives one download from the box on PORT (a device path such as\n"
          "/dev/ttyUSB0, or COMn) and saves it.\n"
          "\n"
@@ -34,6 +35,7 @@ std::string RecvUsage() {
          "  --output FILE          file to write (default: TYPE-DATE-TIME.EXT here)\n"
          "  --idle-timeout SECONDS give up when nothing happens for this long\n"
          "  --quiet                no progress bar\n"
+         "  --list-ports           list COM1..COM50: device, USB ids, free or held\n"
          "  --help, --version\n"
          "\n"
          "Exit codes: 0 file written, 1 download failed or refused, 2 usage,\n"
@@ -59,6 +61,8 @@ std::optional<TRecvOptions> ParseRecvOptions(const std::vector<std::string>& Arg
       options.Help = true;
     } else if (arg == "--version") {
       options.Version = true;
+    } else if (arg == "--list-ports") {
+      options.ListPorts = true;
     } else if (arg == "--quiet" || arg == "-q") {
       options.Quiet = true;
     } else if (arg == "--port") {
@@ -98,7 +102,7 @@ std::optional<TRecvOptions> ParseRecvOptions(const std::vector<std::string>& Arg
       return std::nullopt;
     }
   }
-  if (options.Help || options.Version) return options;
+  if (options.Help || options.Version || options.ListPorts) return options;
   if (options.Port.empty()) {
     Error = "--port is required";
     return std::nullopt;

@@ -10,9 +10,10 @@
 struct TRecvOptions {
   std::string Port;  // a device path or COMn
   ContentType Type = ContentType::ctChannels;
-  std::string Output;  // empty: the type, a timestamp and its extension
+  std::string Output;          // empty: the type, a timestamp and its extension
   int IdleTimeoutSeconds = 0;  // 0: wait as long as the box takes
   bool Quiet = false;
+  bool ListPorts = false;  // list the COM numbers instead of downloading
   bool Help = false;
   bool Version = false;
 };

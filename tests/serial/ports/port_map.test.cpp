@@ -125,6 +125,10 @@ TEST(PortMap, DescriptionsNameTheUsbProduct) {
   EXPECT_EQ(map.Find(1)->Description(), (s.Dev() / "ttyUSB0").string() + " (FT232R USB UART)");
   EXPECT_EQ(map.Find(2)->Description(), (s.Dev() / "ttyAMA0").string());
   EXPECT_EQ(map.Find(9)->Product, "Pico");
+  EXPECT_EQ(map.Find(9)->Usb.VendorId, "0403");
+  EXPECT_EQ(map.Find(9)->Usb.ProductId, "6001");
+  EXPECT_EQ(map.Find(9)->Usb.Serial, "A1B2C3");
+  EXPECT_FALSE(map.Find(2)->Usb.IsUsb());
   EXPECT_EQ(map.Find(9)->Path, (s.Root() / "by-id" / "usb-Pico-if00").string());
   EXPECT_EQ(map.Entries().size(), 3u);  // ttyACM0 is COM9 only
 }
