@@ -35,8 +35,9 @@ class TRivuBaseComponent : public TRivuLoadState {
   // Copies Source's settings into this component; a kind it does not know
   // raises.
   virtual void Assign(const TRivuBaseComponent& Source) {
-    throw std::invalid_argument("cannot assign " + (Source.Name.empty() ? "a component" : Source.Name) +
-                                " to " + (Name.empty() ? "this component" : Name));
+    throw std::invalid_argument("cannot assign " +
+                                (Source.Name.empty() ? "a component" : Source.Name) + " to " +
+                                (Name.empty() ? "this component" : Name));
   }
 
  private:

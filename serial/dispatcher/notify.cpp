@@ -154,7 +154,8 @@ int32_t TRivuBaseDispatcher::RegisterProcTriggerHandler(TTriggerProc Proc) {
   return 0;
 }
 
-int32_t TRivuBaseDispatcher::RegisterEventTriggerHandler(const void* Key, TTriggerHandlerEvent Event) {
+int32_t TRivuBaseDispatcher::RegisterEventTriggerHandler(const void* Key,
+                                                         TTriggerHandlerEvent Event) {
   std::lock_guard Lock(DispLock);
   EventHandlers.push_back({Key, std::move(Event), nullptr});
   HandlersNeeded = true;
@@ -162,7 +163,8 @@ int32_t TRivuBaseDispatcher::RegisterEventTriggerHandler(const void* Key, TTrigg
   return 0;
 }
 
-int32_t TRivuBaseDispatcher::RegisterSyncEventTriggerHandler(const void* Key, TTriggerHandlerEvent Event) {
+int32_t TRivuBaseDispatcher::RegisterSyncEventTriggerHandler(const void* Key,
+                                                             TTriggerHandlerEvent Event) {
   auto Window = Platform_.CreateNotifyWindow([Event](uint32_t Msg, uintptr_t W, intptr_t L) {
     Event(Msg, uint32_t(W), uint32_t(L));
     return intptr_t(0);

@@ -75,8 +75,7 @@ bool TQueuedNotifyWindow::Send(uint32_t Msg, uintptr_t WParam, intptr_t LParam, 
   return true;
 }
 
-bool TQueuedNotifyWindow::Deliver(uint32_t Msg, uintptr_t WParam, intptr_t LParam,
-                                  int TimeoutMs) {
+bool TQueuedNotifyWindow::Deliver(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs) {
   if (OnOwnerThread()) {
     core_->Call(Msg, WParam, LParam);
     return true;

@@ -89,9 +89,8 @@ TEST_F(ComPortUsers, UsersAreToldLastToFirstAndPlainOnesSkipTheClosing) {
   EXPECT_EQ(TakeSeen(), (TSeen{"ex ctOpen O+", "wx opened O+", "plain opening O+", "w opened O+",
                                "OnPortOpen O+"}));
   port.SetOpen(false);
-  EXPECT_EQ(TakeSeen(),
-            (TSeen{"ex ctClosing S+", "wx closing S+", "ex ctClosed C-", "wx closed C-",
-                   "plain closed C-", "w closed C-", "OnPortClose C-"}));
+  EXPECT_EQ(TakeSeen(), (TSeen{"ex ctClosing S+", "wx closing S+", "ex ctClosed C-", "wx closed C-",
+                               "plain closed C-", "w closed C-", "OnPortClose C-"}));
 
   // Deregistering removes every entry of that window or callback; a null
   // one matches nothing.
@@ -124,8 +123,8 @@ TEST_F(ComPortUsers, UsersMayChangeTheListWhileTheyAreTold) {
     if (type == ctClosed) cp->DeregisterUserCallback(&PlainUser);
   };
   port.SetOpen(true);
-  EXPECT_EQ(TakeSeen(), (TSeen{"ex ctOpen O+", "plain opening O+", "plain opening O+",
-                               "plain opening O+"}));
+  EXPECT_EQ(TakeSeen(),
+            (TSeen{"ex ctOpen O+", "plain opening O+", "plain opening O+", "plain opening O+"}));
 
   port.SetOpen(false);
   TSeen closing{"ex ctClosing S+"};
