@@ -69,7 +69,13 @@ class TRecordingDispatcher : public TRivuPosixDispatcher {
     return TRivuPosixDispatcher::EscapeComFunction(Code);
   }
   int32_t SetComState(TDcb& Record) override {
-    return RefuseLines ? -1 : TRivuPosixDispatcher::SetComState(Record);
+    if (RefuseLines) return -1;
+    if (KeepLineStates) {
+      // Kept, not applied: a pseudo-terminal takes no parity or data size.
+      States.push_back(Record);
+      return 0;
+    }
+    return TRivuPosixDispatcher::SetComState(Record);
   }
   void UpdateHandlerFlags(THandlerFlagKind Kind) override {
     {
@@ -84,6 +90,9 @@ class TRecordingDispatcher : public TRivuPosixDispatcher {
   }
   // Line, DTR and RTS changes fail from here on.
   std::atomic<bool> RefuseLines{false};
+  // Line changes are kept in States instead of being applied.
+  bool KeepLineStates = false;
+  std::vector<TDcb> States;
   bool InRS485Mode() {
     std::lock_guard Lock(DispLock);
     return RS485Mode;
