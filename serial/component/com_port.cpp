@@ -218,13 +218,15 @@ void TRivuCustomComPort::DonePort() {
   const auto dispatcher = Current();
   dispatcher->SaveTriggers(savedTriggers_);
   triggersSaved_ = true;
-  dispatcher->DonePort();
-  if (dispatcher->NotifyingNow() && window_) {
-    // Closed from inside a notification: the dispatcher thread finishes the
-    // release; the window completes the close once it has.
+  if (inTriggerEvent_ > 0 && window_) {
+    // Closed from inside one of our trigger events: the dispatcher thread is
+    // waiting for this very event to return, so its threads cannot be
+    // stopped now. The window closes the dispatcher once the event is over.
+    dispatcherClosePending_ = true;
     window_->Post(cwPortClosing, 0, intptr_t(dispatcher->PortIndex()) << 16);
     platform_.ProcessPendingEvents();
   } else {
+    dispatcher->DonePort();
     Teardown();
   }
   PortClose();
@@ -245,6 +247,15 @@ void TRivuCustomComPort::Teardown() {
 
 void TRivuCustomComPort::DeferredClose() {
   const auto dispatcher = Current();
+  if (dispatcher && inTriggerEvent_ > 0) {
+    // Still inside the event that asked for the close.
+    window_->Post(cwPortClosing, 0, intptr_t(dispatcher->PortIndex()) << 16);
+    return;
+  }
+  if (dispatcher && dispatcherClosePending_) {
+    dispatcherClosePending_ = false;
+    dispatcher->DonePort();
+  }
   if (dispatcher && dispatcher->DispatcherActiveNow()) {
     window_->Post(cwPortClosing, 0, intptr_t(dispatcher->PortIndex()) << 16);
     return;

@@ -339,6 +339,10 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   bool openAfterClose_ = false;
   bool openAfterLoad_ = false;
   bool destroying_ = false;
+  // Depth of the trigger events running on the window now, and whether the
+  // dispatcher's own close waits for them to be over.
+  int inTriggerEvent_ = 0;
+  bool dispatcherClosePending_ = false;
   TDeviceLayers allowedLayers_ = DeviceLayerBit(dlWin32);
   std::chrono::milliseconds userWait_{2000};
   bool triggersSaved_ = false;

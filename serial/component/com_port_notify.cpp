@@ -154,6 +154,11 @@ intptr_t TRivuCustomComPort::WindowProc(uint32_t Msg, uintptr_t WParam, intptr_t
       owner = d ? dynamic_cast<TRivuCustomComPort*>(d->Owner()) : nullptr;
       if (!owner) return 0;
       const auto handle = uint16_t(WParam);
+      struct TEventDepth {
+        int& Depth;
+        explicit TEventDepth(int& d) : Depth(d) { ++Depth; }
+        ~TEventDepth() { --Depth; }
+      } depth(owner->inTriggerEvent_);
       owner->Trigger(uint16_t(Msg), handle,
                      Msg == nmTriggerAvail ? handle : uint16_t(LParam & 0xFFFF));
       if (trigger) owner->DispatchTrigger(Msg, handle);

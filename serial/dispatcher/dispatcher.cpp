@@ -91,20 +91,17 @@ void TRivuBaseDispatcher::WakeWaiters() {
 }
 
 void TRivuBaseDispatcher::DonePort() {
-  const bool Open = ComHandle.load() >= 0;
-  if (Open) {
+  if (ComHandle.load() >= 0) {
     FlushOutBuffer();
     FlushInBuffer();
+    CloseCom();
   }
   if (Notifying) {
-    // Called from a handler, whose delivery may be waiting for it on another
-    // thread: the dispatcher thread stops the threads, closes the device and
-    // releases as it ends.
+    // Called from a handler: the dispatcher thread releases as it ends.
     DonePending = true;
     Queue.Wake();
     return;
   }
-  if (Open) CloseCom();
   DonePortPrim();
 }
 
