@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,14 @@ class TRivuBaseComponent : public TRivuLoadState {
 
   // Called once the stored description has been read.
   virtual void Loaded() { SetLoading(false); }
+
+  // Copies Source's settings into this component; a kind it does not know
+  // raises.
+  virtual void Assign(const TRivuBaseComponent& Source) {
+    throw std::invalid_argument("cannot assign " +
+                                (Source.Name.empty() ? "a component" : Source.Name) + " to " +
+                                (Name.empty() ? "this component" : Name));
+  }
 
  private:
   TRivuBaseComponent* owner_;

@@ -66,6 +66,12 @@ int32_t TRivuCustomComPort::Check(int32_t Code) const {
 }
 
 void TRivuCustomComPort::SetOpen(bool Value) {
+  if (PortState() == psShuttingDown && !Designing() && !Loading()) {
+    // Open reads true until a deferred close completes; what is asked now
+    // is whether the port opens again once it has.
+    openAfterClose_ = Value;
+    return;
+  }
   if (Value == Open()) return;
   if (Designing() || Loading()) {
     open_ = Value;
@@ -73,11 +79,7 @@ void TRivuCustomComPort::SetOpen(bool Value) {
     return;
   }
   if (Value) {
-    if (PortState() == psClosed) {
-      InitPort();
-    } else {
-      openAfterClose_ = true;
-    }
+    if (PortState() == psClosed) InitPort();
   } else {
     DonePort();
   }
@@ -147,6 +149,7 @@ void TRivuCustomComPort::InitPort() {
   ValidateComport();
   ActivateDeviceLayer();
   Current()->SetPortName(ComName(comNumber_));
+  bool restored = false;
   try {
     InitializePort();
     portState_ = psOpen;
@@ -170,14 +173,21 @@ void TRivuCustomComPort::InitPort() {
     if (triggersSaved_) {
       triggersSaved_ = false;
       Current()->RestoreTriggers(savedTriggers_);
+      restored = true;
     }
+    // A user that refuses the open (a handler that throws) closes it again.
+    PortOpen();
   } catch (...) {
     reapply_ = false;
+    if (restored) {
+      // The next open gets the triggers this one was given.
+      Current()->SaveTriggers(savedTriggers_);
+      triggersSaved_ = true;
+    }
     open_ = false;
     Teardown();
     throw;
   }
-  PortOpen();
 }
 
 void TRivuCustomComPort::Reapply(const std::function<void()>& Apply) {
@@ -208,13 +218,15 @@ void TRivuCustomComPort::DonePort() {
   const auto dispatcher = Current();
   dispatcher->SaveTriggers(savedTriggers_);
   triggersSaved_ = true;
-  dispatcher->DonePort();
-  if (dispatcher->NotifyingNow() && window_) {
-    // Closed from inside a notification: the dispatcher thread finishes the
-    // release; the window completes the close once it has.
+  if (inTriggerEvent_ > 0 && window_) {
+    // Closed from inside one of our trigger events: the dispatcher thread is
+    // waiting for this very event to return, so its threads cannot be
+    // stopped now. The window closes the dispatcher once the event is over.
+    dispatcherClosePending_ = true;
     window_->Post(cwPortClosing, 0, intptr_t(dispatcher->PortIndex()) << 16);
     platform_.ProcessPendingEvents();
   } else {
+    dispatcher->DonePort();
     Teardown();
   }
   PortClose();
@@ -234,8 +246,17 @@ void TRivuCustomComPort::Teardown() {
   open_ = false;
 }
 
-void TRivuCustomComPort::DeferredClose(intptr_t) {
+void TRivuCustomComPort::DeferredClose() {
   const auto dispatcher = Current();
+  if (dispatcher && inTriggerEvent_ > 0) {
+    // Still inside the event that asked for the close.
+    window_->Post(cwPortClosing, 0, intptr_t(dispatcher->PortIndex()) << 16);
+    return;
+  }
+  if (dispatcher && dispatcherClosePending_) {
+    dispatcherClosePending_ = false;
+    dispatcher->DonePort();
+  }
   if (dispatcher && dispatcher->DispatcherActiveNow()) {
     window_->Post(cwPortClosing, 0, intptr_t(dispatcher->PortIndex()) << 16);
     return;
@@ -260,10 +281,19 @@ void TRivuCustomComPort::RegisterComPort(bool Enabling) {
   }
 }
 
+// A window on the calling thread runs the message at once; one on another
+// thread is waited for, within a bound: its thread may itself be waiting on
+// this port.
+void TRivuCustomComPort::NotifyUser(TNotifyWindow* Window, uint32_t Msg) const {
+  Window->Deliver(Msg, 0, 0, int(userWait_.count()));
+}
+
+// The user lists are walked on a copy: a user may deregister while told.
 void TRivuCustomComPort::PortOpen() {
-  for (auto it = users_.rbegin(); it != users_.rend(); ++it) {
+  const auto users = users_;
+  for (auto it = users.rbegin(); it != users.rend(); ++it) {
     if (it->Window) {
-      it->Window->Send(cwPortOpened, 0, 0, -1);
+      NotifyUser(it->Window, cwPortOpened);
     } else if (it->CallbackEx) {
       it->CallbackEx(this, ctOpen);
     } else if (it->Callback) {
@@ -274,10 +304,11 @@ void TRivuCustomComPort::PortOpen() {
 }
 
 void TRivuCustomComPort::PortClosing() {
-  for (auto it = users_.rbegin(); it != users_.rend(); ++it) {
+  const auto users = users_;
+  for (auto it = users.rbegin(); it != users.rend(); ++it) {
     if (!it->Extended) continue;
     if (it->Window) {
-      it->Window->Send(cwPortClosing, 0, 0, -1);
+      NotifyUser(it->Window, cwPortClosing);
     } else if (it->CallbackEx) {
       it->CallbackEx(this, ctClosing);
     }
@@ -285,9 +316,10 @@ void TRivuCustomComPort::PortClosing() {
 }
 
 void TRivuCustomComPort::PortClose() {
-  for (auto it = users_.rbegin(); it != users_.rend(); ++it) {
+  const auto users = users_;
+  for (auto it = users.rbegin(); it != users.rend(); ++it) {
     if (it->Window) {
-      it->Window->Send(cwPortClosed, 0, 0, -1);
+      NotifyUser(it->Window, cwPortClosed);
     } else if (it->CallbackEx) {
       it->CallbackEx(this, ctClosed);
     } else if (it->Callback) {
@@ -313,16 +345,56 @@ void TRivuCustomComPort::RegisterUserCallback(TPortCallback Callback) {
 void TRivuCustomComPort::RegisterUserCallbackEx(TPortCallbackEx Callback) {
   users_.push_back({.CallbackEx = Callback, .Extended = true});
 }
+// A null argument would match the entries of the other kinds.
 void TRivuCustomComPort::DeregisterUser(TNotifyWindow* Window) {
-  if (!destroying_) std::erase_if(users_, [&](const TUserEntry& e) { return e.Window == Window; });
+  if (destroying_ || !Window) return;
+  std::erase_if(users_, [&](const TUserEntry& e) { return e.Window == Window; });
 }
 void TRivuCustomComPort::DeregisterUserCallback(TPortCallback Callback) {
-  if (!destroying_) {
-    std::erase_if(users_, [&](const TUserEntry& e) { return e.Callback == Callback; });
-  }
+  if (destroying_ || !Callback) return;
+  std::erase_if(users_, [&](const TUserEntry& e) { return e.Callback == Callback; });
 }
 void TRivuCustomComPort::DeregisterUserCallbackEx(TPortCallbackEx Callback) {
-  if (!destroying_) {
-    std::erase_if(users_, [&](const TUserEntry& e) { return e.CallbackEx == Callback; });
-  }
+  if (destroying_ || !Callback) return;
+  std::erase_if(users_, [&](const TUserEntry& e) { return e.CallbackEx == Callback; });
+}
+
+void TRivuCustomComPort::Assign(const TRivuBaseComponent& Source) {
+  const auto* from = dynamic_cast<const TRivuCustomComPort*>(&Source);
+  if (!from) return TRivuBaseComponent::Assign(Source);
+  if (from == this) return;
+  SetOpen(false);
+  deviceLayer_ = from->deviceLayer_;
+  comNumber_ = from->comNumber_;
+  baud_ = from->baud_;
+  promptForPort_ = from->promptForPort_;
+  parity_ = from->parity_;
+  dataBits_ = from->dataBits_;
+  stopBits_ = from->stopBits_;
+  inSize_ = from->inSize_;
+  outSize_ = from->outSize_;
+  autoOpen_ = from->autoOpen_;
+  dtr_ = from->dtr_;
+  rts_ = from->rts_;
+  hwFlowOptions_ = from->hwFlowOptions_;
+  swFlowOptions_ = from->swFlowOptions_;
+  xOnChar_ = from->xOnChar_;
+  xOffChar_ = from->xOffChar_;
+  bufferFull_ = from->bufferFull_;
+  bufferResume_ = from->bufferResume_;
+  SetTraceSize(from->TraceSize());
+  SetTraceName(from->TraceName());
+  SetTraceHex(from->TraceHex());
+  SetTraceAllHex(from->TraceAllHex());
+  SetLogSize(from->LogSize());
+  SetLogName(from->LogName());
+  SetLogHex(from->LogHex());
+  SetLogAllHex(from->LogAllHex());
+  useEventWord_ = from->useEventWord_;
+  commNotificationLevel_ = from->commNotificationLevel_;
+  tapiMode_ = from->tapiMode_;
+  rs485Mode_ = from->rs485Mode_;
+  triggerLength_ = from->triggerLength_;
+  threadBoost_ = from->threadBoost_;
+  openAfterClose_ = false;
 }

@@ -32,8 +32,8 @@
 class TRivuCustomComPort;
 
 using TNotifyEvent = std::function<void(TRivuCustomComPort& Sender)>;
-using TTriggerEvent3 = std::function<void(TRivuCustomComPort& CP, uint16_t Msg,
-                                          uint16_t TriggerHandle, uint16_t Data)>;
+using TTriggerEvent = std::function<void(TRivuCustomComPort& CP, uint16_t Msg,
+                                         uint16_t TriggerHandle, uint16_t Data)>;
 using TTriggerAvailEvent = std::function<void(TRivuCustomComPort& CP, uint16_t Count)>;
 using TTriggerHandleEvent = std::function<void(TRivuCustomComPort& CP, uint16_t TriggerHandle)>;
 using TTriggerLineErrorEvent =
@@ -113,7 +113,7 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   bool LogAllHex() const { return log_.AllHex(); }
   void SetLogAllHex(bool Value) { log_.SetAllHex(Value); }
   bool UseMSRShadow() const { return true; }
-  void SetUseMSRShadow(bool) {}  // the shadow is always used
+  virtual void SetUseMSRShadow(bool) {}  // the shadow is always used
   bool UseEventWord() const { return useEventWord_; }
   void SetUseEventWord(bool Value);
   uint16_t CommNotificationLevel() const { return commNotificationLevel_; }
@@ -131,7 +131,7 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
 
   // Events; setting a trigger event updates the dispatcher's handler flag.
   TNotifyEvent OnPortOpen, OnPortClose;
-  void SetOnTrigger(TTriggerEvent3 Event);
+  void SetOnTrigger(TTriggerEvent Event);
   void SetOnTriggerAvail(TTriggerAvailEvent Event);
   void SetOnTriggerData(TTriggerHandleEvent Event);
   void SetOnTriggerStatus(TTriggerHandleEvent Event);
@@ -147,6 +147,9 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   // The current dispatcher; may open the port (valid-dispatcher rule).
   std::shared_ptr<TRivuBaseDispatcher> Dispatcher();
   void SetDispatcherFactory(TDispatcherFactory Factory) { factory_ = std::move(Factory); }
+  // How long opening and closing wait for a user window on another thread to
+  // take its message; one not taken by then gets it later, queued.
+  void SetUserWaitTimeout(std::chrono::milliseconds Timeout) { userWait_ = Timeout; }
 
   // --- Block input and output (any thread) ---
   bool CharReady();
@@ -159,7 +162,7 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   int32_t PutBlock(const void* Block, uint16_t Len);
   void FlushInBuffer();
   void FlushOutBuffer();
-  int32_t ProcessCommunications();
+  virtual int32_t ProcessCommunications();
   // True once the port is closed or its device failed (the I/O threads
   // ended, as when an adapter is pulled out). Never opens the port.
   bool PortLost() const;
@@ -227,6 +230,9 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   void DeregisterUserCallbackEx(TPortCallbackEx Callback);
 
   void Loaded() override;
+  // Copies the settings of another com port component (not its events, its
+  // recorders' states or its open state); this port is closed first.
+  void Assign(const TRivuBaseComponent& Source) override;
   // Marks the settings as restored from a stored description: Open true then
   // opens the port when Loaded runs.
   void ForcePortOpen();
@@ -283,7 +289,9 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   void ApplyFlowThresholds(double FullFactor, double ResumeFactor);
   bool AnyTriggerEvent() const;
   intptr_t WindowProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam);
-  void DeferredClose(intptr_t LParam);
+  void DeferredClose();
+  void DispatchTrigger(uint32_t Msg, uint16_t Handle);
+  void NotifyUser(TNotifyWindow* Window, uint32_t Msg) const;
   std::unique_ptr<ITraceLogRecorder> TraceRecorder();
   std::unique_ptr<ITraceLogRecorder> LogRecorder();
 
@@ -319,7 +327,7 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   TRivuThreadBoost threadBoost_ = tbNone;
   uint16_t baseAddress_ = 0;
 
-  TTriggerEvent3 onTrigger_;
+  TTriggerEvent onTrigger_;
   TTriggerAvailEvent onTriggerAvail_;
   TTriggerHandleEvent onTriggerData_, onTriggerStatus_, onTriggerTimer_;
   TTriggerLineErrorEvent onTriggerLineError_;
@@ -331,6 +339,12 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   bool openAfterClose_ = false;
   bool openAfterLoad_ = false;
   bool destroying_ = false;
+  // Depth of the trigger events running on the window now, and whether the
+  // dispatcher's own close waits for them to be over.
+  int inTriggerEvent_ = 0;
+  bool dispatcherClosePending_ = false;
+  TDeviceLayers allowedLayers_ = DeviceLayerBit(dlWin32);
+  std::chrono::milliseconds userWait_{2000};
   bool triggersSaved_ = false;
   TTriggerSave savedTriggers_;
   std::unique_ptr<TNotifyWindow> window_;

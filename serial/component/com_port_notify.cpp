@@ -143,62 +143,67 @@ void TRivuCustomComPort::AddStringToLog(const std::string& S) {
 intptr_t TRivuCustomComPort::WindowProc(uint32_t Msg, uintptr_t WParam, intptr_t LParam) {
   const bool trigger = Msg >= nmTriggerAvail && Msg <= nmTriggerStatus;
   if (!trigger && Msg != cwPortClosing) return 0;
-  if (Msg == cwPortClosing) {
-    // Tearing down may destroy the dispatcher, which takes the port list
-    // lock itself: run it outside.
-    try {
-      DeferredClose(LParam);
-    } catch (const std::exception& e) {
-      if (OwnerThread()) platform_.ShowBackgroundError(e.what());
-    }
-    return 0;
-  }
-  TRivuBaseDispatcher::LockPortList();
-  struct Unlock {
-    ~Unlock() { TRivuBaseDispatcher::UnlockPortList(); }
-  } unlock;
-  auto* d = TRivuBaseDispatcher::GetTComRecPtr(int32_t(uint32_t(LParam) >> 16));
-  auto* owner = d ? dynamic_cast<TRivuCustomComPort*>(d->Owner()) : nullptr;
-  if (!owner) return 0;
+  TRivuCustomComPort* owner = nullptr;
   try {
-    const auto handle = uint16_t(WParam);
-    owner->Trigger(uint16_t(Msg), handle,
-                   Msg == nmTriggerAvail ? handle : uint16_t(LParam & 0xFFFF));
-    switch (Msg) {
-      case nmTriggerAvail:
-        owner->TriggerAvail(handle);
-        break;
-      case nmTriggerData:
-        owner->TriggerData(handle);
-        break;
-      case nmTriggerTimer:
-        owner->TriggerTimer(handle);
-        break;
-      case nmTriggerStatus:
-        owner->TriggerStatus(handle);
-        switch (TRivuBaseDispatcher::ClassifyStatusTrigger(handle)) {
-          case stModem:
-            owner->TriggerModemStatus();
-            break;
-          case stLine:
-            owner->TriggerLineError(owner->LineError(), owner->LineBreak());
-            break;
-          case stOutFree:
-            owner->TriggerOutbuffFree();
-            break;
-          case stOutUsed:
-            owner->TriggerOutbuffUsed();
-            break;
-          case stOutSent:
-            owner->TriggerOutSent();
-            break;
-        }
-        break;
+    {
+      TRivuBaseDispatcher::LockPortList();
+      struct Unlock {
+        ~Unlock() { TRivuBaseDispatcher::UnlockPortList(); }
+      } unlock;
+      auto* d = TRivuBaseDispatcher::GetTComRecPtr(int32_t(uint32_t(LParam) >> 16));
+      owner = d ? dynamic_cast<TRivuCustomComPort*>(d->Owner()) : nullptr;
+      if (!owner) return 0;
+      const auto handle = uint16_t(WParam);
+      struct TEventDepth {
+        int& Depth;
+        explicit TEventDepth(int& d) : Depth(d) { ++Depth; }
+        ~TEventDepth() { --Depth; }
+      } depth(owner->inTriggerEvent_);
+      owner->Trigger(uint16_t(Msg), handle,
+                     Msg == nmTriggerAvail ? handle : uint16_t(LParam & 0xFFFF));
+      if (trigger) owner->DispatchTrigger(Msg, handle);
     }
+    // Tearing down destroys the dispatcher, which stops its threads: never
+    // under the port list lock, which they may want.
+    if (Msg == cwPortClosing) owner->DeferredClose();
   } catch (const std::exception& e) {
     if (OwnerThread()) platform_.ShowBackgroundError(e.what());
   }
   return 0;
+}
+
+void TRivuCustomComPort::DispatchTrigger(uint32_t Msg, uint16_t Handle) {
+  switch (Msg) {
+    case nmTriggerAvail:
+      TriggerAvail(Handle);
+      break;
+    case nmTriggerData:
+      TriggerData(Handle);
+      break;
+    case nmTriggerTimer:
+      TriggerTimer(Handle);
+      break;
+    case nmTriggerStatus:
+      TriggerStatus(Handle);
+      switch (TRivuBaseDispatcher::ClassifyStatusTrigger(Handle)) {
+        case stModem:
+          TriggerModemStatus();
+          break;
+        case stLine:
+          TriggerLineError(LineError(), LineBreak());
+          break;
+        case stOutFree:
+          TriggerOutbuffFree();
+          break;
+        case stOutUsed:
+          TriggerOutbuffUsed();
+          break;
+        case stOutSent:
+          TriggerOutSent();
+          break;
+      }
+      break;
+  }
 }
 
 void TRivuCustomComPort::Trigger(uint16_t Msg, uint16_t TriggerHandle, uint16_t Data) {

@@ -17,8 +17,10 @@ uint16_t Scaled(uint32_t value, double factor) {
 }  // namespace
 
 void TRivuCustomComPort::SetDeviceLayer(TDeviceLayer Value) {
-  // dlWin32 (the platform's serial driver) is the only layer there is.
-  if (PortState() != psClosed || Value != dlWin32 || Value == deviceLayer_) return;
+  if (PortState() != psClosed || !(allowedLayers_ & DeviceLayerBit(Value)) ||
+      Value == deviceLayer_) {
+    return;
+  }
   deviceLayer_ = Value;
   DeviceLayerChanged();
 }
@@ -202,7 +204,7 @@ void TRivuCustomComPort::SetBaseAddress(uint16_t Value) {
   if (auto d = Current(); d && PortState() == psOpen) d->SetBaseAddress(Value);
 }
 
-void TRivuCustomComPort::SetOnTrigger(TTriggerEvent3 Event) {
+void TRivuCustomComPort::SetOnTrigger(TTriggerEvent Event) {
   onTrigger_ = std::move(Event);
   UpdateHandlerFlag();
 }

@@ -4,6 +4,11 @@
 #include <cstdint>
 
 enum TDeviceLayer : uint8_t { dlWin32, dlWinsock };
+// A set of TDeviceLayer, one bit each in declaration order.
+using TDeviceLayers = uint8_t;
+constexpr TDeviceLayers DeviceLayerBit(TDeviceLayer Layer) {
+  return uint8_t(1u << Layer);
+}
 enum TParity : uint8_t { pNone, pOdd, pEven, pMark, pSpace };
 enum TTapiMode : uint8_t { tmNone, tmAuto, tmOn, tmOff };
 enum TPortState : uint8_t { psClosed, psShuttingDown, psOpen };

@@ -79,7 +79,7 @@ enum TStatusTriggerKind : uint16_t {
 enum class TDataWait { Ready, Stopped, TimedOut, Closed, TooLarge };
 
 using TTriggerProc = void (*)(uint32_t Msg, uint32_t Trigger, uint32_t Param);
-using TTriggerEvent = std::function<void(uint32_t Msg, uint32_t Trigger, uint32_t Param)>;
+using TTriggerHandlerEvent = std::function<void(uint32_t Msg, uint32_t Trigger, uint32_t Param)>;
 
 struct TTimerTrigger {
   int32_t Handle = 0;
@@ -199,10 +199,10 @@ class TRivuBaseDispatcher {
   int32_t RegisterProcTriggerHandler(TTriggerProc Proc);
   int32_t DeregisterProcTriggerHandler(TTriggerProc Proc);
   // Event handlers are told apart by Key (the object whose method runs).
-  int32_t RegisterEventTriggerHandler(const void* Key, TTriggerEvent Event);
+  int32_t RegisterEventTriggerHandler(const void* Key, TTriggerHandlerEvent Event);
   // Runs on the registering thread (through a notification window) while the
   // dispatcher thread waits.
-  int32_t RegisterSyncEventTriggerHandler(const void* Key, TTriggerEvent Event);
+  int32_t RegisterSyncEventTriggerHandler(const void* Key, TTriggerHandlerEvent Event);
   int32_t DeregisterEventTriggerHandler(const void* Key);
   virtual void UpdateHandlerFlags(THandlerFlagKind Kind);
   void ChangeLengthTrigger(uint32_t Length);
@@ -364,7 +364,7 @@ class TRivuBaseDispatcher {
   };
   struct TEventHandler {
     const void* Key;
-    TTriggerEvent Event;
+    TTriggerHandlerEvent Event;
     std::unique_ptr<TNotifyWindow> SyncWindow;  // set for synchronised handlers
     bool Deleted = false;
   };

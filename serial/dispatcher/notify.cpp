@@ -78,7 +78,7 @@ bool TRivuBaseDispatcher::DeliverOne(const std::function<void()>& Call) {
 
 bool TRivuBaseDispatcher::DeliverToEventHandlers(uint32_t Msg, uint32_t Trigger, uint32_t Param) {
   for (size_t I = 0;; ++I) {
-    TTriggerEvent Event;
+    TTriggerHandlerEvent Event;
     TNotifyWindow* Sync = nullptr;
     {
       std::lock_guard Lock(DispLock);
@@ -179,7 +179,8 @@ int32_t TRivuBaseDispatcher::RegisterProcTriggerHandler(TTriggerProc Proc) {
   return 0;
 }
 
-int32_t TRivuBaseDispatcher::RegisterEventTriggerHandler(const void* Key, TTriggerEvent Event) {
+int32_t TRivuBaseDispatcher::RegisterEventTriggerHandler(const void* Key,
+                                                         TTriggerHandlerEvent Event) {
   std::lock_guard Lock(DispLock);
   EventHandlers.push_back({Key, std::move(Event), nullptr});
   HandlersNeeded = true;
@@ -188,7 +189,8 @@ int32_t TRivuBaseDispatcher::RegisterEventTriggerHandler(const void* Key, TTrigg
   return 0;
 }
 
-int32_t TRivuBaseDispatcher::RegisterSyncEventTriggerHandler(const void* Key, TTriggerEvent Event) {
+int32_t TRivuBaseDispatcher::RegisterSyncEventTriggerHandler(const void* Key,
+                                                             TTriggerHandlerEvent Event) {
   auto Window = Platform_.CreateNotifyWindow([Event](uint32_t Msg, uintptr_t W, intptr_t L) {
     Event(Msg, uint32_t(W), uint32_t(L));
     return intptr_t(0);

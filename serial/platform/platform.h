@@ -20,6 +20,10 @@ class TNotifyWindow {
   // waits up to TimeoutMs for it; false when it timed out.
   virtual bool Send(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs,
                     intptr_t* Result = nullptr) = 0;
+  // Runs the message on the window's thread (directly when called there) and
+  // waits up to TimeoutMs for it. A message not run by then still runs once,
+  // later, as a posted one would. True when it ran within the wait.
+  virtual bool Deliver(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs) = 0;
 };
 
 class TSerialPlatform {

@@ -1,5 +1,6 @@
 #include "serial/platform/queued_window.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -72,4 +73,22 @@ bool TQueuedNotifyWindow::Send(uint32_t Msg, uintptr_t WParam, intptr_t LParam, 
   }
   if (Result) *Result = S->Result;
   return true;
+}
+
+bool TQueuedNotifyWindow::Deliver(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs) {
+  if (OnOwnerThread()) {
+    core_->Call(Msg, WParam, LParam);
+    return true;
+  }
+  auto S = std::make_shared<TSendState>();
+  const bool Queued = Queue([S, core = core_, Msg, WParam, LParam] {
+    core->Call(Msg, WParam, LParam);
+    std::lock_guard Lock(S->M);
+    S->Done = true;
+    S->Cv.notify_all();
+  });
+  if (!Queued) return false;
+  std::unique_lock Lock(S->M);
+  return S->Cv.wait_for(Lock, std::chrono::milliseconds(std::max(TimeoutMs, 0)),
+                        [&S] { return S->Done; });
 }

@@ -18,6 +18,7 @@ class TQueuedNotifyWindow : public TNotifyWindow {
   // and waited for, and never runs once the sender has given up on it.
   bool Send(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs,
             intptr_t* Result) override;
+  bool Deliver(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs) override;
 
  protected:
   // Queues Job for the owner thread; false when nothing would run it.

@@ -13,79 +13,12 @@
 #include "serial/errors/exceptions.h"
 #include "serial/ports/port_avail.h"
 #include "serial/posix/posix_dispatcher.h"
-#include "tests/serial/port_scratch.h"
-#include "tests/support/pty_pair.h"
+#include "tests/serial/component/com_port_fixture.h"
 #include "tests/support/wait_until.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-class TPromptPlatform : public TPlainPlatform {
- public:
-  std::atomic<int> Answer{0};
-  std::atomic<int> Prompts{0};
-  int PromptForPort() override {
-    ++Prompts;
-    return Answer;
-  }
-};
-
-// Records what the component asks of the device layer.
-class TRecordingDispatcher : public TRivuPosixDispatcher {
- public:
-  using TRivuPosixDispatcher::TRivuPosixDispatcher;
-  std::string OpenedName;
-  int32_t OpenedIn = 0, OpenedOut = 0;
-  std::vector<int32_t> Escapes;
-  int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize) override {
-    OpenedName = Name;
-    OpenedIn = InSize;
-    OpenedOut = OutSize;
-    return TRivuPosixDispatcher::OpenCom(Name, InSize, OutSize);
-  }
-  int32_t EscapeComFunction(int32_t Code) override {
-    Escapes.push_back(Code);
-    return TRivuPosixDispatcher::EscapeComFunction(Code);
-  }
-  bool InRS485Mode() {
-    std::lock_guard Lock(DispLock);
-    return RS485Mode;
-  }
-};
-
-class ComPortTest : public ::testing::Test {
- protected:
-  ComPortTest() {
-    TPortMapConfig config;
-    config.LinksDir = scratch.Links();
-    config.DevDir = scratch.Dev();
-    config.SysTtyDir = scratch.Sys();
-    config.HasHardware = [](const std::string&, const TPortMapConfig&) { return false; };
-    SetPortMapConfig(config);
-    scratch.Link("com3", pty.SlavePath());
-  }
-  ~ComPortTest() override { ResetPortMapConfig(); }
-
-  // The main window's settings and its Connect command's line settings.
-  void Configure(TRivuComPort& port) {
-    port.SetInSize(16384);
-    port.SetOutSize(16384);
-    port.SetRTS(false);
-    port.SetTraceName((scratch.Root() / "RIVU.TRC").string());
-    port.SetTraceHex(false);
-    port.SetLogName((scratch.Root() / "RIVU.LOG").string());
-    port.SetComNumber(0);
-    port.SetBaud(115200);
-    port.SetDataBits(8);
-    port.SetStopBits(1);
-    port.SetParity(pNone);
-  }
-
-  port_scratch::TScratch scratch;
-  TPtyPair pty;
-  TPromptPlatform platform;
-};
 
 TEST_F(ComPortTest, CancelledOrMissingPromptLeavesThePortClosed) {
   for (bool prompt : {true, false}) {

@@ -102,3 +102,32 @@ TEST(PlainPlatform, MessagesRunOnTheWindowsThread) {
   Platform.ProcessPendingEvents();
   EXPECT_EQ(Got.size(), 3u);
 }
+
+// Deliver never drops a message: one not run within the wait runs later,
+// once.
+TEST(PlainPlatform, DeliverWaitsAndRunsALateMessageOnce) {
+  TPlainPlatform Platform;
+  std::atomic<int> Runs{0};
+  auto Window = Platform.CreateNotifyWindow([&](uint32_t, uintptr_t, intptr_t) {
+    ++Runs;
+    return intptr_t(0);
+  });
+  EXPECT_TRUE(Window->Deliver(1, 0, 0, 0));  // own thread: direct
+  EXPECT_EQ(Runs, 1);
+
+  std::atomic<bool> Delivered{false};
+  std::thread Waited([&] { Delivered = Window->Deliver(2, 0, 0, 60000); });
+  ASSERT_TRUE(WaitUntil([&] {
+    Platform.ProcessPendingEvents();
+    return Delivered.load();
+  }));
+  Waited.join();
+  EXPECT_EQ(Runs, 2);
+
+  std::thread Late([&] { EXPECT_FALSE(Window->Deliver(3, 0, 0, 10)); });
+  Late.join();
+  EXPECT_EQ(Runs, 2);
+  Platform.ProcessPendingEvents();
+  Platform.ProcessPendingEvents();
+  EXPECT_EQ(Runs, 3);
+}
