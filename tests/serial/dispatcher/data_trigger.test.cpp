@@ -45,12 +45,14 @@ TEST(DataTrigger, EveryStringThatIsPresentIsFound) {
 // Enough bytes ahead of a match for the avail threshold: handlers hear of
 // those first, then of the match.
 TEST(DataTrigger, BytesBeforeTheMatchAreToldFirst) {
-  TOpenPort P;
   struct TCall {
     uint32_t Msg, Param;
   };
+  // What the handler fills outlives the port, whose thread may still deliver
+  // while it closes.
   std::mutex M;
   std::vector<TCall> Calls;
+  TOpenPort P;
   int Key;
   P.D->RegisterEventTriggerHandler(&Key, [&](uint32_t Msg, uint32_t Trigger, uint32_t) {
     std::lock_guard Lock(M);

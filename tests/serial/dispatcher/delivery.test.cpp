@@ -58,6 +58,7 @@ TEST(DeliveryRules, PeeksAndReadsInsideADeliverySeeTheHandlersPosition) {
   EXPECT_EQ(UsedInside, 3);
   EXPECT_EQ(P.Get(3), Bytes("def"));
   P.D->DeregisterEventTriggerHandler(&Key);
+  P.D->DonePort();  // no delivery may outlive what the handlers use
 }
 
 // A flush inside a delivery takes what is buffered when the delivery ends,
@@ -76,6 +77,7 @@ TEST(DeliveryRules, AFlushInsideADeliveryTakesTheBufferedBytes) {
   P.D->DeregisterEventTriggerHandler(&Key);
   P.Receive(Bytes("kept"));
   EXPECT_EQ(P.Get(4), Bytes("kept"));
+  P.D->DonePort();  // no delivery may outlive what the handlers use
 }
 
 // A handler dropped during a delivery, by itself or another, gets nothing
@@ -108,6 +110,7 @@ TEST(DeliveryRules, HandlersDeregisteredDuringADeliveryGetNothingMore) {
   EXPECT_EQ(A, 1);
   EXPECT_EQ(B, 0);
   P.D->DeregisterEventTriggerHandler(&KeyC);
+  P.D->DonePort();  // no delivery may outlive what the handlers use
 }
 
 // A handler that closes the port ends the delivery there: the handlers after
@@ -172,6 +175,7 @@ TEST(DeliveryRules, OneWindowIsSkippedUnlessItsPortHandlerIsOn) {
   EXPECT_TRUE(Deliveries("c", Own, Had + 1));
   P.D->DeregisterWndTriggerHandler(OwnWindow.get());
   P.D->DeregisterProcTriggerHandler(Proc);
+  P.D->DonePort();  // no delivery may outlive what the handlers use
 }
 
 // An open refused after the device was opened leaves no device, buffer or
