@@ -17,12 +17,21 @@ function(zedazi_add_tests)
   endforeach()
 endfunction()
 
+# Platform files end in _posix.cpp or _win32.cpp; a build takes its own
+# platform's and leaves the other's.
+if(WIN32)
+  set(ZEDAZI_OTHER_PLATFORM posix)
+else()
+  set(ZEDAZI_OTHER_PLATFORM win32)
+endif()
+
 # A static library from every *.cpp in the calling folder; headers are included
 # from the project root ("serial/dispatcher.h").
 function(zedazi_add_library name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   list(FILTER sources EXCLUDE REGEX ".*/main\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX ".*_${ZEDAZI_OTHER_PLATFORM}\\.cpp$")
   if(sources)
     add_library(${name} STATIC ${sources})
     set(scope PUBLIC)

@@ -1,17 +1,14 @@
 #include "serial/component/com_port.h"
 
-#include <grp.h>
-#include <sys/stat.h>
-
 #include <cstdio>
 
+#include "serial/dispatcher/device_layer.h"
 #include "serial/errors/check_exception.h"
 #include "serial/errors/error_codes.h"
 #include "serial/errors/exceptions.h"
 #include "serial/ports/port_map.h"
 #include "serial/ports/port_probe.h"
-#include "serial/posix/port_errors.h"
-#include "serial/posix/posix_dispatcher.h"
+#include "serial/errors/port_error_numbers.h"
 
 std::string ComName(uint16_t N) {
   return "COM" + std::to_string(N);
@@ -25,23 +22,6 @@ TRivuCustomComPort* SearchComPort(TRivuBaseComponent* Owner) {
   }
   return nullptr;
 }
-
-namespace {
-
-// The message for a device the user may not open: which device, which group
-// may, and how to join it.
-std::string PermissionMessage(const std::string& path) {
-  std::string group = "dialout";
-  struct stat st {};
-  if (!path.empty() && ::stat(path.c_str(), &st) == 0) {
-    if (const struct group* g = ::getgrgid(st.st_gid)) group = g->gr_name;
-  }
-  return "Permission denied opening " + (path.empty() ? std::string("the port") : path) +
-         ": the device belongs to the group " + group + ". Add yourself with \"sudo usermod -aG " +
-         group + " $USER\", then log in again";
-}
-
-}  // namespace
 
 TRivuCustomComPort::TRivuCustomComPort(TRivuBaseComponent* Owner, TSerialPlatform* Platform)
     : TRivuBaseComponent(Owner),
@@ -125,7 +105,7 @@ void TRivuCustomComPort::ActivateDeviceLayer() {
   } else if (deviceLayer_ != dlWin32) {
     throw ENullApi(ecNullApi);
   } else {
-    created = std::make_shared<TRivuPosixDispatcher>(this, &platform_);
+    created = MakeDeviceDispatcher(this, &platform_);
   }
   std::lock_guard lock(dispatcherMutex_);
   dispatcher_ = std::move(created);

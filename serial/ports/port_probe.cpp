@@ -1,12 +1,6 @@
 #include "serial/ports/port_probe.h"
 
-#include <grp.h>
-#include <sys/stat.h>
-
-#include <array>
-
-#include "serial/posix/port_errors.h"
-#include "serial/posix/posix_device.h"
+#include "serial/errors/port_error_numbers.h"
 
 TProbeResult ClassifyPortError(int32_t PortError) {
   switch (PortError) {
@@ -24,11 +18,6 @@ TProbeResult ClassifyPortError(int32_t PortError) {
   }
 }
 
-TProbeResult ProbeDevice(const std::string& Path) {
-  if (Path.empty()) return TProbeResult::prNoDevice;
-  return ClassifyPortError(posixdev::TrialOpen(Path));
-}
-
 const char* ProbeResultText(TProbeResult Result) {
   switch (Result) {
     case TProbeResult::prOpened:
@@ -43,14 +32,4 @@ const char* ProbeResultText(TProbeResult Result) {
       break;
   }
   return "cannot be opened";
-}
-
-std::string DeviceGroup(const std::string& Path) {
-  struct stat st {};
-  if (::stat(Path.c_str(), &st) != 0) return {};
-  group gr{};
-  group* found = nullptr;
-  std::array<char, 4096> buf{};
-  if (::getgrgid_r(st.st_gid, &gr, buf.data(), buf.size(), &found) != 0 || !found) return {};
-  return found->gr_name;
 }

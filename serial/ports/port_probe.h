@@ -29,3 +29,7 @@ const char* ProbeResultText(TProbeResult Result);
 // The group that owns the device ("dialout"), for telling a user refused
 // access which group to join; empty when unknown.
 std::string DeviceGroup(const std::string& Path);
+
+// The message for a device the user may not open: which device, and what
+// gives the user access to it.
+std::string PermissionMessage(const std::string& Path);
