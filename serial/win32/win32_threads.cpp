@@ -21,6 +21,7 @@ constexpr DWORD kSliceMs = 100;
 // status thread look whether the device is still there.
 constexpr int kEmptyWaitsForCheck = 8;
 constexpr DWORD kDeviceEvents = evRxChar | evCts | evDsr | evRlsd | evBreak | evErr | evRing;
+constexpr DWORD kModemEvents = evCts | evDsr | evRlsd | evRing | evRing2;
 }  // namespace
 
 TRivuWin32Thread::TRivuWin32Thread(TRivuWin32Dispatcher& D)
@@ -223,8 +224,12 @@ void TStatusThread::Execute() {
   Port.ThreadStart();
   IoEvent.Reset(windev::MakeEvent(true));
   Mask = kDeviceEvents | evRing2;
+  // A driver without modem lines (a pseudo-terminal under a compatibility
+  // layer) fails every wait that asks for them.
+  DWORD Lines = 0;
+  if (!::GetCommModemStatus(Port.Device(), &Lines)) Mask &= ~kModemEvents;
   if (!::SetCommMask(Port.Device(), Mask)) {
-    Mask = kDeviceEvents;
+    Mask &= ~evRing2;
     ::SetCommMask(Port.Device(), Mask);
   }
   int32_t Result = 0;
