@@ -69,9 +69,11 @@ echo "unit tests passed: $tests"
 com=7
 link=$WINEPREFIX/dosdevices/com$com
 # Starts the simulator on a fresh line linked as COM7; its arguments follow.
+# Greetings come seldom: a Windows program under Wine takes seconds to start,
+# and a greeting repeated while its request is under way reads as a refusal.
 start_box() {
   rm -f "$link"
-  "$boxsim" --link "$link" "$@" >"$work/box.log" 2>&1 &
+  "$boxsim" --link "$link" --greeting-interval 2000 "$@" >"$work/box.log" 2>&1 &
   box_pid=$!
   for _ in $(seq 200); do
     [ -L "$link" ] && return 0

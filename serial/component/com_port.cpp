@@ -6,9 +6,9 @@
 #include "serial/errors/check_exception.h"
 #include "serial/errors/error_codes.h"
 #include "serial/errors/exceptions.h"
+#include "serial/errors/port_error_numbers.h"
 #include "serial/ports/port_map.h"
 #include "serial/ports/port_probe.h"
-#include "serial/errors/port_error_numbers.h"
 
 std::string ComName(uint16_t N) {
   return "COM" + std::to_string(N);

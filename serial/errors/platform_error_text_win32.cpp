@@ -4,9 +4,9 @@
 
 std::string RawPlatformErrorText(int32_t number) {
   char text[512];
-  const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, DWORD(number), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                   text, sizeof text, nullptr);
+  const DWORD n = ::FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, DWORD(number),
+      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
   std::string out(text, n);
   // The system ends its texts with a line break.
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ')) {

@@ -1,6 +1,6 @@
 // The port dialog's trial open through the device layer.
-#include "serial/ports/port_avail.h"
 #include "serial/dispatcher/device_layer.h"
+#include "serial/ports/port_avail.h"
 
 namespace {
 

@@ -1,5 +1,3 @@
-#include "serial/ports/port_map.h"
-
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <pwd.h>
@@ -15,6 +13,8 @@
 #include <optional>
 #include <set>
 #include <utility>
+
+#include "serial/ports/port_map.h"
 
 namespace fs = std::filesystem;
 

@@ -1,7 +1,6 @@
 // On Windows the port numbers are the system's own: COMn is "\\.\COMn", and
 // whether a device stands behind it is for a trial open to tell.
 #include "serial/ports/port_map.h"
-
 #include "serial/win32/win32_device.h"
 
 std::filesystem::path DefaultLinksDir() {

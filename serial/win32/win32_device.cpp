@@ -51,9 +51,9 @@ bool DeviceGone(DWORD Error) {
 }
 
 HANDLE Open(const std::string& Path, int32_t& Error) {
-  const HANDLE H = ::CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL,
-                                 nullptr);
+  const HANDLE H =
+      ::CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
   if (H == INVALID_HANDLE_VALUE) Error = PortErrorNumber(::GetLastError());
   return H;
 }

@@ -24,8 +24,7 @@ constexpr DWORD kDeviceEvents = evRxChar | evCts | evDsr | evRlsd | evBreak | ev
 constexpr DWORD kModemEvents = evCts | evDsr | evRlsd | evRing | evRing2;
 }  // namespace
 
-TRivuWin32Thread::TRivuWin32Thread(TRivuWin32Dispatcher& D)
-    : TRivuDispatcherThread(D), Port(D) {}
+TRivuWin32Thread::TRivuWin32Thread(TRivuWin32Dispatcher& D) : TRivuDispatcherThread(D), Port(D) {}
 
 bool TRivuWin32Thread::Stopping() const {
   return StopRequested() || Port.GetKillThreads();

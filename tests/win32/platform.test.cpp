@@ -57,8 +57,8 @@ TEST(Win32Device, ErrorNumbersKeepTheirPortMeaning) {
 }
 
 TEST(Win32Device, ErrorTextsAreTheSystemsOnOneLine) {
-  for (const int32_t N : {oeFileNotFound, oeAccessDenied, oeInvalidHandle, oeInvalidParameter,
-                          oeOperationAborted}) {
+  for (const int32_t N :
+       {oeFileNotFound, oeAccessDenied, oeInvalidHandle, oeInvalidParameter, oeOperationAborted}) {
     const std::string Text = PlatformErrorText(N);
     EXPECT_FALSE(Text.empty()) << N;
     EXPECT_EQ(Text.find_first_of("\r\n"), std::string::npos) << Text;
@@ -90,8 +90,7 @@ namespace {
 class SavedFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zedazi-save-" + std::to_string(::GetCurrentProcessId()));
+    dir_ = fs::temp_directory_path() / ("zedazi-save-" + std::to_string(::GetCurrentProcessId()));
     fs::create_directories(dir_);
   }
   void TearDown() override {
