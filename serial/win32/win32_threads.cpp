@@ -17,9 +17,6 @@ constexpr DWORD kReadWaitMs = 50;
 // bounds how long a stop request could go unseen.
 constexpr DWORD kWriteWaitMs = 100;
 constexpr DWORD kSliceMs = 100;
-// Waits that end at once with nothing this many times in a row make the
-// status thread look whether the device is still there.
-constexpr int kEmptyWaitsForCheck = 8;
 constexpr DWORD kDeviceEvents = evRxChar | evCts | evDsr | evRlsd | evBreak | evErr | evRing;
 constexpr DWORD kModemEvents = evCts | evDsr | evRlsd | evRing | evRing2;
 }  // namespace
@@ -49,6 +46,17 @@ int32_t TRivuWin32Thread::FailureCode(int32_t Own) const {
   return windev::DeviceGone(DeviceError) ? ecDeviceRead : Own;
 }
 
+std::optional<TIoEnd> TRivuWin32Thread::Outcome(OVERLAPPED& Ov, DWORD& Count) {
+  if (::GetOverlappedResult(Port.Device(), &Ov, &Count, FALSE)) return TIoEnd::Done;
+  const DWORD Error = ::GetLastError();
+  if (Error != ERROR_IO_INCOMPLETE) return EndOf(Error);
+  // Signalled before the call was done (a compatibility layer does so): wait
+  // on, unless it completed in between.
+  ::ResetEvent(IoEvent.Get());
+  if (!HasOverlappedIoCompleted(&Ov)) return std::nullopt;
+  return Outcome(Ov, Count);
+}
+
 TIoEnd TRivuWin32Thread::Cancel(OVERLAPPED& Ov, DWORD& Count, TIoEnd Why) {
   ::CancelIo(Port.Device());  // this thread's calls on the device
   ::GetOverlappedResult(Port.Device(), &Ov, &Count, TRUE);
@@ -59,9 +67,11 @@ TIoEnd TRivuWin32Thread::WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count) {
   const HANDLE Waits[2] = {IoEvent.Get(), Port.KillEvent()};
   for (;;) {
     const DWORD W = ::WaitForMultipleObjects(2, Waits, FALSE, kSliceMs);
-    if (W == WAIT_OBJECT_0) {
-      if (::GetOverlappedResult(Port.Device(), &Ov, &Count, FALSE)) return TIoEnd::Done;
-      return EndOf(::GetLastError());
+    // The record is looked at on each slice too: a compatibility layer may
+    // mark the call done only after signalling its event.
+    if (W == WAIT_OBJECT_0 || (W == WAIT_TIMEOUT && HasOverlappedIoCompleted(&Ov))) {
+      if (const auto End = Outcome(Ov, Count)) return *End;
+      continue;
     }
     if (W == WAIT_TIMEOUT && !Stopping()) continue;
     if (W == WAIT_TIMEOUT || W == WAIT_OBJECT_0 + 1) return Cancel(Ov, Count, TIoEnd::Stopped);
@@ -201,9 +211,11 @@ TIoEnd TWriteThread::WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count) {
   const HANDLE Waits[3] = {IoEvent.Get(), Port.KillEvent(), Port.OutFlushEvent()};
   for (;;) {
     const DWORD W = ::WaitForMultipleObjects(3, Waits, FALSE, kSliceMs);
-    if (W == WAIT_OBJECT_0) {
-      if (::GetOverlappedResult(Port.Device(), &Ov, &Count, FALSE)) return TIoEnd::Done;
-      return EndOf(::GetLastError());
+    // The record is looked at on each slice too: a compatibility layer may
+    // mark the call done only after signalling its event.
+    if (W == WAIT_OBJECT_0 || (W == WAIT_TIMEOUT && HasOverlappedIoCompleted(&Ov))) {
+      if (const auto End = Outcome(Ov, Count)) return *End;
+      continue;
     }
     if (W == WAIT_OBJECT_0 + 2) {
       // A flush signal left from before this block was taken is no flush of it.
@@ -243,18 +255,11 @@ void TStatusThread::Execute() {
       break;
     }
     if (End != TIoEnd::Done || Events == 0) {
-      // A purge or a mask change ends a wait early. A device that ends every
-      // wait at once with nothing may have gone: ask it, and take a slice.
-      if (++Empty < kEmptyWaitsForCheck) continue;
-      Empty = 0;
-      DWORD Errors = 0;
-      if (!::ClearCommError(Port.Device(), &Errors, nullptr)) {
-        EndOf(::GetLastError());
-        Result = FailureCode(ecDeviceRead);
-        Port.SetKillThreads();
-        break;
-      }
-      ::WaitForSingleObject(Port.KillEvent(), kSliceMs);
+      // A purge or a mask change ends a wait early, and the next one is made
+      // at once. A driver that ends every wait so (a compatibility layer's
+      // pseudo-terminal) gets one wait a slice: the read thread's own slice
+      // still takes what arrives, and a lost device fails its reads.
+      if (++Empty > 1) ::WaitForSingleObject(Port.KillEvent(), kSliceMs);
       continue;
     }
     Empty = 0;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "serial/dispatcher/dispatcher_thread.h"
@@ -30,6 +31,9 @@ class TRivuWin32Thread : public TRivuDispatcherThread {
   // for the stop at once. A call that is left is cancelled and waited for, so
   // that its buffer and record are free again.
   virtual TIoEnd WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count);
+  // The end of the call on Ov once IoEvent is signalled; nothing while the
+  // call is still under way.
+  std::optional<TIoEnd> Outcome(OVERLAPPED& Ov, DWORD& Count);
   // Cancels the call pending on Ov, waits until it has let go, and returns Why.
   TIoEnd Cancel(OVERLAPPED& Ov, DWORD& Count, TIoEnd Why);
   // The end of a call that failed at once or completed with an error.
