@@ -1,8 +1,6 @@
 // State of the download task that lives as long as the program.
 #pragma once
 
-#include <sys/types.h>
-
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -24,7 +22,8 @@ extern std::array<uint8_t, kWordBufferSize> WordBuffer;
 // target and renamed over it only when complete, so an existing file never
 // suffers from a failed save. A symbolic link as the name stands for the file
 // it leads to: that file is replaced and the link stays. A replaced file keeps
-// its permission bits and, where allowed, its owner.
+// its permission bits and, where allowed, its owner. On Windows the rename is
+// MoveFileExW's replace-existing, written through to disk.
 class TOutFile {
  public:
   TOutFile() = default;
@@ -48,9 +47,9 @@ class TOutFile {
  private:
   // What the replaced file had, to be given to the new one.
   struct TKept {
-    mode_t Mode;
-    uid_t Owner;
-    gid_t Group;
+    uint32_t Mode;
+    uint32_t Owner;
+    uint32_t Group;
   };
 
   int fd_ = -1;

@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <exception>
 
+#include "serial/dispatcher/device_layer.h"
 #include "serial/errors/check_exception.h"
 #include "serial/errors/error_codes.h"
 #include "serial/errors/exceptions.h"
+#include "serial/errors/port_error_numbers.h"
 #include "serial/ports/port_access.h"
 #include "serial/ports/port_map.h"
 #include "serial/ports/port_probe.h"
-#include "serial/posix/port_errors.h"
-#include "serial/posix/posix_dispatcher.h"
 
 std::string ComName(uint16_t N) {
   return "COM" + std::to_string(N);
@@ -119,7 +119,7 @@ void TRivuCustomComPort::ActivateDeviceLayer() {
   } else if (deviceLayer_ != dlWin32) {
     throw ENullApi(ecNullApi);
   } else {
-    created = std::make_shared<TRivuPosixDispatcher>(this, &platform_);
+    created = MakeDeviceDispatcher(this, &platform_);
   }
   std::lock_guard lock(dispatcherMutex_);
   dispatcher_ = std::move(created);

@@ -1,16 +1,16 @@
 // The port dialog's trial open through the device layer.
+#include "serial/dispatcher/device_layer.h"
 #include "serial/ports/port_avail.h"
-#include "serial/posix/posix_dispatcher.h"
 
 namespace {
 
 TProbeResult DeviceLayerProbe(const std::string& Path) {
-  TRivuPosixDispatcher dispatcher(nullptr);
-  if (dispatcher.OpenCom(Path, 64, 64) >= 0) {
-    dispatcher.CloseCom();
+  const auto dispatcher = MakeDeviceDispatcher(nullptr);
+  if (dispatcher->OpenCom(Path, 64, 64) >= 0) {
+    dispatcher->CloseCom();
     return TProbeResult::prOpened;
   }
-  return ClassifyPortError(dispatcher.LastDeviceError());
+  return ClassifyPortError(dispatcher->LastDeviceError());
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "serial/ports/port_probe.h"
 
-#include "serial/posix/port_errors.h"
-#include "serial/posix/posix_device.h"
+#include "serial/errors/port_error_numbers.h"
 
 TProbeResult ClassifyPortError(int32_t PortError) {
   switch (PortError) {
@@ -17,11 +16,6 @@ TProbeResult ClassifyPortError(int32_t PortError) {
     default:
       return TProbeResult::prFailed;
   }
-}
-
-TProbeResult ProbeDevice(const std::string& Path) {
-  if (Path.empty()) return TProbeResult::prNoDevice;
-  return ClassifyPortError(posixdev::TrialOpen(Path));
 }
 
 const char* ProbeResultText(TProbeResult Result) {

@@ -1,19 +1,10 @@
-// Error numbers the device layer reports when an open or a device call fails.
-// They keep the classic port numbering that the component maps to its own
-// codes; InitPort returns them negated.
+// The port error numbers, and where errno values become them.
 #pragma once
 
 #include <cstdint>
 
-inline constexpr int32_t oeFileNotFound = 2;   // no such device
-inline constexpr int32_t oePathNotFound = 3;   // no such device (bad path)
-inline constexpr int32_t oeAccessDenied = 5;   // held by another program
-inline constexpr int32_t oeInvalidHandle = 6;  // the device was closed underneath
-inline constexpr int32_t oeNotEnoughMemory = 8;
-inline constexpr int32_t oePermissionDenied = 13;  // no permission on the device node
-inline constexpr int32_t oeInvalidParameter = 87;
-inline constexpr int32_t oeOperationAborted = 995;
+#include "serial/errors/port_error_numbers.h"
 
-// Translates an errno value into the numbers above; any other value passes
-// through unchanged (the platform's text for it is strerror's).
+// Translates an errno value into the port error numbers; any other value
+// passes through unchanged (the platform's text for it is strerror's).
 int32_t PortErrorNumber(int Errno);

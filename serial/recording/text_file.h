@@ -10,6 +10,10 @@
 // errno value; other values pass through unchanged.
 int32_t FileErrorNumber(int err);
 
+// Opens the file for writing the way TTextFile::Open describes; the
+// descriptor, or -1 with errno set.
+int OpenTextFileFd(const std::string& name, bool append);
+
 // Writes text to a file; the first error is kept and later writes are skipped,
 // so a dump can write on and ask once at the end. Closes on destruction.
 class TTextFile {

@@ -1,12 +1,14 @@
 # Fails when a room of the serial component includes a room above it.
 # Usage: cmake -DSOURCE_DIR=<project root> -P rooms.cmake
-set(order errors recording platform dispatcher posix ports component ui)
+set(order errors recording platform dispatcher posix win32 ports component ui)
 # recording and platform stand side by side: neither may include the other.
 set(rank_errors 0)
 set(rank_recording 1)
 set(rank_platform 1)
 set(rank_dispatcher 2)
 set(rank_posix 3)
+# One device layer per platform: neither may include the other.
+set(rank_win32 3)
 set(rank_ports 4)
 set(rank_component 5)
 set(rank_ui 6)

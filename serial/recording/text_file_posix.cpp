@@ -1,0 +1,42 @@
+#include <fcntl.h>
+
+#include <cerrno>
+
+#include "serial/errors/error_codes.h"
+#include "serial/recording/text_file.h"
+
+int32_t FileErrorNumber(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+      // The file itself is created when missing, so a missing name is a path.
+      return -ecPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case ETXTBSY:
+      return -ecAccessDenied;
+    case EMFILE:
+    case ENFILE:
+      return -ecTooManyFiles;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return -ecDiskFull;
+    case EROFS:
+      return -ecWriteProtected;
+    default:
+      return err;
+  }
+}
+
+int OpenTextFileFd(const std::string& name, bool append) {
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+  int fd;
+  do {
+    fd = ::open(name.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}

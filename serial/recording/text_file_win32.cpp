@@ -1,0 +1,37 @@
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "serial/errors/error_codes.h"
+#include "serial/recording/text_file.h"
+
+int32_t FileErrorNumber(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENAMETOOLONG:
+      // The file itself is created when missing, so a missing name is a path.
+      return -ecPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      return -ecAccessDenied;
+    case EMFILE:
+    case ENFILE:
+      return -ecTooManyFiles;
+    case ENOSPC:
+    case EFBIG:
+      return -ecDiskFull;
+    case EROFS:
+      return -ecWriteProtected;
+    default:
+      return err;
+  }
+}
+
+int OpenTextFileFd(const std::string& name, bool append) {
+  // Text mode: the lines end as the system's editors expect.
+  const int flags = _O_WRONLY | _O_CREAT | _O_NOINHERIT | (append ? _O_APPEND : _O_TRUNC);
+  return ::_open(name.c_str(), flags, _S_IREAD | _S_IWRITE);
+}

@@ -1,0 +1,118 @@
+#include "serial/win32/win32_device.h"
+
+#include "serial/errors/port_error_numbers.h"
+
+namespace windev {
+
+bool THandle::Reset(HANDLE H) {
+  bool Ok = true;
+  if (Valid()) Ok = ::CloseHandle(H_) != 0;
+  H_ = H;
+  return Ok;
+}
+
+HANDLE MakeEvent(bool Manual) {
+  return ::CreateEventA(nullptr, Manual ? TRUE : FALSE, FALSE, nullptr);
+}
+
+std::string ComPath(unsigned N) {
+  return "\\\\.\\COM" + std::to_string(N);
+}
+
+int32_t PortErrorNumber(DWORD Error) {
+  switch (Error) {
+    case ERROR_SHARING_VIOLATION:
+      return oeAccessDenied;
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_NAME:
+      return oePathNotFound;
+    default:
+      return int32_t(Error);
+  }
+}
+
+bool DeviceGone(DWORD Error) {
+  switch (Error) {
+    case ERROR_ACCESS_DENIED:  // what a pulled USB adapter's driver answers
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_NOT_READY:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_HANDLE_EOF:
+      return true;
+    default:
+      return false;
+  }
+}
+
+HANDLE Open(const std::string& Path, int32_t& Error) {
+  const HANDLE H =
+      ::CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (H == INVALID_HANDLE_VALUE) Error = PortErrorNumber(::GetLastError());
+  return H;
+}
+
+int32_t TrialOpen(const std::string& Path) {
+  int32_t Error = 0;
+  THandle H(Open(Path, Error));
+  return H.Valid() ? 0 : Error;
+}
+
+void ToDcb(const TDcb& In, DCB& Out) {
+  Out.DCBlength = sizeof(DCB);
+  Out.BaudRate = In.BaudRate;
+  Out.fBinary = In.fBinary;
+  Out.fParity = In.fParity;
+  Out.fOutxCtsFlow = In.fOutxCtsFlow;
+  Out.fOutxDsrFlow = In.fOutxDsrFlow;
+  Out.fDtrControl = In.fDtrControl & 3;
+  Out.fDsrSensitivity = In.fDsrSensitivity;
+  Out.fTXContinueOnXoff = In.fTXContinueOnXoff;
+  Out.fOutX = In.fOutX;
+  Out.fInX = In.fInX;
+  Out.fNull = In.fNull;
+  Out.fRtsControl = In.fRtsControl & 3;
+  Out.XonLim = In.XonLim;
+  Out.XoffLim = In.XoffLim;
+  Out.ByteSize = In.ByteSize;
+  Out.Parity = In.Parity;
+  Out.StopBits = In.StopBits;
+  Out.XonChar = char(In.XonChar);
+  Out.XoffChar = char(In.XoffChar);
+}
+
+void FromDcb(const DCB& In, TDcb& Out) {
+  Out.BaudRate = In.BaudRate;
+  Out.fBinary = In.fBinary;
+  Out.fParity = In.fParity;
+  Out.fOutxCtsFlow = In.fOutxCtsFlow;
+  Out.fOutxDsrFlow = In.fOutxDsrFlow;
+  Out.fDtrControl = uint8_t(In.fDtrControl);
+  Out.fDsrSensitivity = In.fDsrSensitivity;
+  Out.fTXContinueOnXoff = In.fTXContinueOnXoff;
+  Out.fOutX = In.fOutX;
+  Out.fInX = In.fInX;
+  Out.fNull = In.fNull;
+  Out.fRtsControl = uint8_t(In.fRtsControl);
+  Out.XonLim = In.XonLim;
+  Out.XoffLim = In.XoffLim;
+  Out.ByteSize = In.ByteSize;
+  Out.Parity = In.Parity;
+  Out.StopBits = In.StopBits;
+  Out.XonChar = uint8_t(In.XonChar);
+  Out.XoffChar = uint8_t(In.XoffChar);
+}
+
+bool SetReadAtOnce(HANDLE Device) {
+  COMMTIMEOUTS T{};
+  T.ReadIntervalTimeout = MAXDWORD;
+  return ::SetCommTimeouts(Device, &T) != 0;
+}
+
+}  // namespace windev

@@ -1,0 +1,65 @@
+// The Win32 serial calls the device layer needs, one thin function each, and
+// the handle and event owners. Only the device layer includes this header.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "serial/dispatcher/dcb.h"
+
+namespace windev {
+
+// Owns a kernel handle; closed once, when the owner goes.
+class THandle {
+ public:
+  THandle() = default;
+  explicit THandle(HANDLE H) : H_(H) {}
+  THandle(const THandle&) = delete;
+  THandle& operator=(const THandle&) = delete;
+  ~THandle() { Reset(); }
+  HANDLE Get() const { return H_; }
+  bool Valid() const { return H_ != nullptr && H_ != INVALID_HANDLE_VALUE; }
+  // Closes the handle held; false when CloseHandle failed (the handle is
+  // given up all the same).
+  bool Reset(HANDLE H = nullptr);
+  // Gives the handle up without closing it.
+  HANDLE Release() {
+    const HANDLE H = H_;
+    H_ = nullptr;
+    return H;
+  }
+
+ private:
+  HANDLE H_ = nullptr;
+};
+
+// A non-signalled event object, auto-reset unless Manual.
+HANDLE MakeEvent(bool Manual);
+
+// The path of COM number N for CreateFileA: "\\.\COMN" (the prefix also
+// reaches numbers above 9).
+std::string ComPath(unsigned N);
+
+// GetLastError's number as a port error number: the system's own, except a
+// sharing violation, which reads as "held by another program".
+int32_t PortErrorNumber(DWORD Error);
+// Errors a device gives once it has gone (adapter pulled, driver unloaded).
+bool DeviceGone(DWORD Error);
+
+// CreateFileA with read and write access, no sharing, asynchronous I/O;
+// INVALID_HANDLE_VALUE and Error (a port error number) on failure.
+HANDLE Open(const std::string& Path, int32_t& Error);
+// Opens Path as Open does and closes it again: 0, or Open's error.
+int32_t TrialOpen(const std::string& Path);
+
+// The fields of the record into the driver's, and back; every other field
+// of Out keeps what the driver reported.
+void ToDcb(const TDcb& In, DCB& Out);
+void FromDcb(const DCB& In, TDcb& Out);
+
+// Reads return at once with what the driver holds; writes have no time-out.
+bool SetReadAtOnce(HANDLE Device);
+
+}  // namespace windev

@@ -1,0 +1,340 @@
+#include "serial/win32/win32_dispatcher.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#include "serial/errors/error_codes.h"
+#include "serial/errors/port_error_numbers.h"
+#include "serial/win32/thread_name.h"
+#include "serial/win32/win32_threads.h"
+
+namespace {
+constexpr int kStartWaitMs = 3000;
+constexpr int kFlushAckMs = 5000;
+constexpr int kDispStopWaitMs = 36 * 55;
+}  // namespace
+
+TRivuWin32Dispatcher::TRivuWin32Dispatcher(TDispatcherOwner* Owner, TSerialPlatform* Platform)
+    : TRivuBaseDispatcher(Owner, Platform),
+      Kill_(windev::MakeEvent(true)),
+      Serial_(windev::MakeEvent(false)),
+      Output_(windev::MakeEvent(false)),
+      OutFlush_(windev::MakeEvent(false)) {}
+
+TRivuWin32Dispatcher::~TRivuWin32Dispatcher() {
+  Shutdown();
+}
+
+void TRivuWin32Dispatcher::SetKillThreads() {
+  TRivuBaseDispatcher::SetKillThreads();
+  ::SetEvent(Kill_.Get());
+}
+
+void TRivuWin32Dispatcher::NameThread(const char* Name) {
+  NameThisThread(Name);
+}
+
+// --- Opening and closing ---
+
+int32_t TRivuWin32Dispatcher::OpenCom(const std::string& Name, int32_t, int32_t) {
+  int32_t Error = 0;
+  const HANDLE H = windev::Open(Name, Error);
+  if (H == INVALID_HANDLE_VALUE) {
+    LastError_ = Error;
+    return -1;
+  }
+  std::lock_guard Lock(DeviceMutex_);
+  Device_.Reset(H);
+  // Kernel handles fit in 32 bits (they are shared with 32-bit processes).
+  ComHandle = int(reinterpret_cast<intptr_t>(H));
+  return ComHandle.load();
+}
+
+bool TRivuWin32Dispatcher::SetupCom(int32_t InSize, int32_t OutSize) {
+  std::lock_guard Lock(DeviceMutex_);
+  if (!Device_.Valid()) return false;
+  if (::SetupComm(Device_.Get(), DWORD(InSize), DWORD(OutSize))) return true;
+  NoteError(::GetLastError());
+  return false;
+}
+
+bool TRivuWin32Dispatcher::WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs) {
+  if (!Thread || Thread->IsCurrentThread()) return true;
+  const bool Ended = WaitProcessingEvents([Thread] { return !Thread->Running(); }, TimeoutMs);
+  if (Ended) Thread->Join();
+  return Ended;
+}
+
+int32_t TRivuWin32Dispatcher::CloseCom() {
+  {
+    std::lock_guard Lock(DispLock);
+    if (Closing) return 0;
+    Closing = true;
+  }
+  if (DispatcherActive) {
+    SetKillThreads();
+    {
+      // A mask of none completes the status thread's pending wait.
+      std::lock_guard Lock(DeviceMutex_);
+      if (Device_.Valid()) ::SetCommMask(Device_.Get(), 0);
+    }
+    WaitThreadEnd(StatusThread.get(), -1);
+    ::SetEvent(OutFlush_.Get());
+    WaitThreadEnd(WriteThread.get(), -1);
+    ::SetEvent(Serial_.Get());
+    GeneralEvent.Reset();
+    WaitThreadEnd(ReadThread.get(), -1);
+    // A handler on the dispatcher thread may still be waiting for a window
+    // of this thread; give it time, then wait for good.
+    if (!WaitThreadEnd(DispThread.get(), kDispStopWaitMs) &&
+        !WaitThreadEnd(DispThread.get(), kDispStopWaitMs)) {
+      WaitThreadEnd(DispThread.get(), -1);
+    }
+  }
+  int32_t Result = 0;
+  {
+    std::lock_guard Lock(DeviceMutex_);
+    if (Device_.Valid()) {
+      const HANDLE H = Device_.Get();
+      if (::CloseHandle(H)) {
+        Device_.Release();
+        ComHandle = -1;
+      } else {
+        NoteError(::GetLastError());
+        Result = -1;
+      }
+    }
+  }
+  std::lock_guard Lock(DispLock);
+  Closing = false;
+  return Result;
+}
+
+void TRivuWin32Dispatcher::StartDispatcher() {
+  std::lock_guard Lock(DispLock);
+  if (DispatcherActive) throw std::runtime_error("Dispatcher already started.");
+  DispatcherActive = true;
+  KillThreads = false;
+  // A previous run's signals must not reach the new threads.
+  for (const HANDLE E : {Kill_.Get(), Serial_.Get(), Output_.Get(), OutFlush_.Get()}) {
+    ::ResetEvent(E);
+  }
+  FlushAcks_ = FlushRequests_.load();
+  auto Launch = [this](std::unique_ptr<TRivuDispatcherThread>& Slot, auto Thread) {
+    Slot = std::move(Thread);
+    Slot->Start();
+    GeneralEvent.Wait(kStartWaitMs);
+  };
+  Launch(ReadThread, std::make_unique<TReadThread>(*this));
+  Launch(DispThread, std::make_unique<TDispThread>(*this));
+  Launch(WriteThread, std::make_unique<TWriteThread>(*this));
+  Launch(StatusThread, std::make_unique<TStatusThread>(*this));
+}
+
+void TRivuWin32Dispatcher::StopDispatcher() {
+  // The events live as long as the dispatcher, so a late waiter never
+  // touches a closed one.
+  if (DispatcherActive) CloseCom();
+}
+
+// --- Device operations ---
+
+int32_t TRivuWin32Dispatcher::EscapeComFunction(int32_t Code) {
+  std::lock_guard Lock(DeviceMutex_);
+  // The escape codes are the driver's own (SETRTS 3 .. CLRDTR 6).
+  if (Device_.Valid()) ::EscapeCommFunction(Device_.Get(), DWORD(Code));
+  return 0;
+}
+
+int32_t TRivuWin32Dispatcher::GetComState(TDcb& Record) {
+  std::lock_guard Lock(DeviceMutex_);
+  DCB D{};
+  D.DCBlength = sizeof D;
+  if (!Device_.Valid() || !::GetCommState(Device_.Get(), &D)) return -1;
+  windev::FromDcb(D, Record);
+  return 0;
+}
+
+int32_t TRivuWin32Dispatcher::SetComState(TDcb& Record) {
+  std::lock_guard Lock(DeviceMutex_);
+  if (!Device_.Valid()) return -oeInvalidHandle;
+  DCB D{};
+  D.DCBlength = sizeof D;
+  // Fields the record does not own keep what the driver has.
+  if (!::GetCommState(Device_.Get(), &D)) {
+    NoteError(::GetLastError());
+    return -LastError_.load();
+  }
+  windev::ToDcb(Record, D);
+  if (!::SetCommState(Device_.Get(), &D)) {
+    NoteError(::GetLastError());
+    return -LastError_.load();
+  }
+  return 0;
+}
+
+uint32_t TRivuWin32Dispatcher::TakeDriverErrors(DWORD* OutQueued) {
+  DWORD Errors = 0;
+  COMSTAT Stat{};
+  {
+    std::lock_guard Lock(DeviceMutex_);
+    if (!Device_.Valid() || !::ClearCommError(Device_.Get(), &Errors, &Stat)) Errors = 0;
+  }
+  if (OutQueued) *OutQueued = Stat.cbOutQue;
+  return PendingErrors_.fetch_or(Errors & 0x1F) | (Errors & 0x1F);
+}
+
+uint32_t TRivuWin32Dispatcher::GetComError(TComStat& Stat) {
+  TakeDriverErrors(nullptr);
+  Stat.InQue = uint32_t(Queue.FirstDataAvailable());
+  Stat.OutQue = uint32_t(OutBufUsed());
+  return PendingErrors_.exchange(0);
+}
+
+uint8_t TRivuWin32Dispatcher::GetComModemLines() {
+  std::lock_guard Lock(DeviceMutex_);
+  DWORD Lines = 0;
+  // CTS 0x10, DSR 0x20, RING 0x40, RLSD 0x80: the status byte's own bits.
+  if (!Device_.Valid() || !::GetCommModemStatus(Device_.Get(), &Lines)) return 0;
+  return uint8_t(Lines & 0xF0);
+}
+
+uint32_t TRivuWin32Dispatcher::DeviceOutputQueued() {
+  DWORD Queued = 0;
+  TakeDriverErrors(&Queued);  // the errors wait for GetComError
+  return Queued;
+}
+
+void TRivuWin32Dispatcher::SetComBreak(bool On) {
+  std::lock_guard Lock(DeviceMutex_);
+  if (!Device_.Valid()) return;
+  if (On) {
+    ::SetCommBreak(Device_.Get());
+  } else {
+    ::ClearCommBreak(Device_.Get());
+  }
+}
+
+int32_t TRivuWin32Dispatcher::ProcessCommunications() {
+  std::this_thread::yield();
+  return 0;
+}
+
+std::optional<uint64_t> TRivuWin32Dispatcher::TakeOutput(std::vector<uint8_t>& Block) {
+  uint64_t Ticket;
+  {
+    std::lock_guard Lock(OutLock);
+    if (!OutBuf || (!OutFull && OutHead == OutTail)) return std::nullopt;
+    const uint8_t* Buf = OutBuf.get();
+    if (OutHead > OutTail) {
+      Block.assign(Buf + OutTail, Buf + OutHead);
+    } else {
+      Block.assign(Buf + OutTail, Buf + OutBufSize);
+      Block.insert(Block.end(), Buf, Buf + OutHead);
+    }
+    OutHead = OutTail = 0;
+    OutFull = false;
+    Ticket = FlushRequests_.load();
+  }
+  WakeWaiters();  // WaitTxSent waits for the buffer to empty
+  return Ticket;
+}
+
+void TRivuWin32Dispatcher::CompleteFlush() {
+  // Everything asked for up to now is covered: the buffer was emptied by each
+  // FlushCom, the block in hand is dropped by the caller.
+  const uint64_t Covered = FlushRequests_.load();
+  LastPurge_ = ::PurgeComm(Device_.Get(), PURGE_TXABORT | PURGE_TXCLEAR) ? 1 : 0;
+  FlushAcks_ = Covered;
+  WakeWaiters();
+}
+
+int32_t TRivuWin32Dispatcher::FlushCom(int32_t Which) {
+  if (Which == 0) {
+    if (!WriteThread || !WriteThread->Running()) return 0;
+    // The ticket is taken with the buffer emptied, so a block the write
+    // thread takes afterwards is new output and is not dropped.
+    uint64_t Ticket;
+    {
+      std::lock_guard Lock(OutLock);
+      OutFull = false;
+      OutHead = OutTail = 0;
+      Ticket = ++FlushRequests_;
+    }
+    // The write thread aborts a write in progress and purges: only it knows
+    // when no byte of a flushed block can reach the driver any more.
+    ::SetEvent(OutFlush_.Get());
+    using namespace std::chrono;
+    const auto Deadline = steady_clock::now() + milliseconds(kFlushAckMs);
+    std::unique_lock Lock(WaitMutex);
+    while (FlushAcks_.load() < Ticket) {
+      // A write thread that ends meanwhile will never acknowledge.
+      if (!WriteThread->Running() || KillThreads || steady_clock::now() >= Deadline) break;
+      WaitCv.wait_for(Lock, milliseconds(20));
+    }
+    return LastPurge_.load();
+  }
+  int32_t Result = 0;
+  std::lock_guard ReadLock(ReadMutex_);
+  {
+    std::lock_guard Lock(DeviceMutex_);
+    if (Device_.Valid()) {
+      Result = ::PurgeComm(Device_.Get(), PURGE_RXABORT | PURGE_RXCLEAR) ? 1 : 0;
+    }
+  }
+  Queue.Clear();
+  return Result;
+}
+
+int32_t TRivuWin32Dispatcher::ReadCom(uint8_t* Buffer, int32_t Len) {
+  int32_t Remaining = Len;
+  while (Remaining > 0) {
+    TIOBuffer* Item = Queue.Peek();
+    if (!Item) break;
+    auto* Data = dynamic_cast<TDataBuffer*>(Item);
+    if (!Data) {
+      Queue.Release(Item);  // the dispatcher thread takes status items itself
+      break;
+    }
+    const int32_t N = std::min(Remaining, Data->Used - Data->Read);
+    std::memcpy(Buffer, Data->Data.get() + Data->Read, size_t(N));
+    Data->Read += N;
+    Buffer += N;
+    Remaining -= N;
+    if (Data->Read >= Data->Used) {
+      Queue.Pop();
+    } else {
+      Queue.Release(Item);
+    }
+  }
+  return Len - Remaining;
+}
+
+int32_t TRivuWin32Dispatcher::WriteCom(const uint8_t* Buffer, int32_t Len) {
+  {
+    std::lock_guard Lock(OutLock);
+    if (!OutBuf) return 0;
+    const uint32_t Room = OutBufSize - OutHead;
+    const uint32_t L = uint32_t(Len);
+    if (L <= Room) {
+      std::memcpy(OutBuf.get() + OutHead, Buffer, L);
+      OutHead = L == Room ? 0 : OutHead + L;
+    } else {
+      std::memcpy(OutBuf.get() + OutHead, Buffer, Room);
+      std::memcpy(OutBuf.get(), Buffer + Room, L - Room);
+      OutHead = L - Room;
+    }
+  }
+  ::SetEvent(Output_.Get());
+  return Len;
+}
+
+int32_t TRivuWin32Dispatcher::OutBufUsed() {
+  std::lock_guard Lock(OutLock);
+  if (OutFull) return int32_t(OutBufSize);
+  int32_t Used = int32_t(OutHead) - int32_t(OutTail);
+  if (Used < 0) Used += int32_t(OutBufSize);
+  return Used;
+}

@@ -1,0 +1,91 @@
+// The device layer over the Win32 serial driver: opens the device, runs the
+// read, write and status threads next to the dispatcher thread, and feeds the
+// I/O queue.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "serial/dispatcher/dispatcher.h"
+#include "serial/win32/win32_device.h"
+
+class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
+ public:
+  explicit TRivuWin32Dispatcher(TDispatcherOwner* Owner, TSerialPlatform* Platform = nullptr);
+  ~TRivuWin32Dispatcher() override;
+
+  int32_t EscapeComFunction(int32_t Code) override;
+  int32_t FlushCom(int32_t Which) override;
+  uint32_t GetComError(TComStat& Stat) override;
+  uint32_t GetComEventMask(int32_t) override { return 0; }
+  int32_t GetComState(TDcb& Record) override;
+  int32_t ReadCom(uint8_t* Buffer, int32_t Len) override;
+  int32_t SetComState(TDcb& Record) override;
+  int32_t WriteCom(const uint8_t* Buffer, int32_t Len) override;
+  int32_t WaitComEvent(uint32_t& Mask) override {
+    Mask = 0;
+    return 0;
+  }
+  bool SetupCom(int32_t InSize, int32_t OutSize) override;
+  void StartDispatcher() override;
+  void StopDispatcher() override;
+  int32_t OutBufUsed() override;
+  int32_t InQueueUsed() override { return Queue.LeadingDataBytes(); }
+  int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize) override;
+  int32_t CloseCom() override;
+  int32_t ProcessCommunications() override;
+  uint8_t GetComModemLines() override;
+  uint32_t DeviceOutputQueued() override;
+  void SetComBreak(bool On) override;
+  int32_t LastDeviceError() const override { return LastError_.load(); }
+  void SetKillThreads() override;
+  void NameThread(const char* Name) override;
+
+  // --- What the I/O threads use ---
+  // The open device; it stays open until every I/O thread has ended.
+  HANDLE Device() const { return Device_.Get(); }
+  // Signalled for good once the threads must end.
+  HANDLE KillEvent() const { return Kill_.Get(); }
+  // Received bytes wait in the driver (the status thread saw them).
+  HANDLE SerialEvent() const { return Serial_.Get(); }
+  // Bytes were added to the output buffer.
+  HANDLE OutputEvent() const { return Output_.Get(); }
+  // An output flush was asked for.
+  HANDLE OutFlushEvent() const { return OutFlush_.Get(); }
+  // Held from a read until its bytes are queued, so an input flush never lets
+  // bytes read before it reach the buffer after it.
+  std::unique_lock<std::mutex> LockRead() { return std::unique_lock(ReadMutex_); }
+  void NoteError(DWORD Error) { LastError_ = windev::PortErrorNumber(Error); }
+
+  // Output flushes: FlushCom empties the output buffer and takes a ticket;
+  // the write thread drops the rest of any block taken before that ticket,
+  // aborts and purges the driver's transmission, and acknowledges.
+  //
+  // Moves every byte of the output buffer into Block and returns the flush
+  // ticket it was taken under; nothing when the buffer is empty.
+  std::optional<uint64_t> TakeOutput(std::vector<uint8_t>& Block);
+  // A flush asked for after the ticket a block was taken under.
+  bool FlushedSince(uint64_t Ticket) const { return FlushRequests_.load() > Ticket; }
+  bool FlushPending() const { return FlushAcks_.load() < FlushRequests_.load(); }
+  // Purges the driver's output and acknowledges every flush asked for so far.
+  void CompleteFlush();
+
+ private:
+  bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
+  // ClearCommError: its error bits join those found before; the driver's
+  // transmit queue count goes to OutQueued.
+  uint32_t TakeDriverErrors(DWORD* OutQueued);
+
+  windev::THandle Device_;
+  windev::THandle Kill_, Serial_, Output_, OutFlush_;
+  // Serialises one-shot device calls of any thread with the close.
+  std::mutex DeviceMutex_;
+  std::mutex ReadMutex_;
+  std::atomic<int32_t> LastError_{0};
+  std::atomic<uint32_t> PendingErrors_{0};
+  std::atomic<uint64_t> FlushRequests_{0};  // changed under the output lock
+  std::atomic<uint64_t> FlushAcks_{0};
+  std::atomic<int32_t> LastPurge_{0};
+};

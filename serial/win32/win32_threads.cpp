@@ -1,0 +1,293 @@
+#include "serial/win32/win32_threads.h"
+
+#include <cstring>
+#include <new>
+
+#include "serial/errors/error_codes.h"
+#include "serial/win32/win32_dispatcher.h"
+
+namespace {
+// One read takes what the driver holds, up to this; the chunk queued is
+// sized to the bytes read.
+constexpr DWORD kReadSize = 4096;
+// The status thread wakes the read thread at once for received bytes; the
+// slice is the fallback for a driver that misses an event.
+constexpr DWORD kReadWaitMs = 50;
+// Output, flushes and the end wake the write thread at once; the slice only
+// bounds how long a stop request could go unseen.
+constexpr DWORD kWriteWaitMs = 100;
+constexpr DWORD kSliceMs = 100;
+constexpr DWORD kDeviceEvents = evRxChar | evCts | evDsr | evRlsd | evBreak | evErr | evRing;
+constexpr DWORD kModemEvents = evCts | evDsr | evRlsd | evRing | evRing2;
+}  // namespace
+
+TRivuWin32Thread::TRivuWin32Thread(TRivuWin32Dispatcher& D) : TRivuDispatcherThread(D), Port(D) {}
+
+bool TRivuWin32Thread::Stopping() const {
+  return StopRequested() || Port.GetKillThreads();
+}
+
+OVERLAPPED TRivuWin32Thread::NewCall() {
+  OVERLAPPED Ov{};
+  Ov.hEvent = IoEvent.Get();
+  ::ResetEvent(Ov.hEvent);
+  return Ov;
+}
+
+TIoEnd TRivuWin32Thread::EndOf(DWORD Error) {
+  if (Error == ERROR_OPERATION_ABORTED) return TIoEnd::Aborted;
+  DeviceError = Error;
+  Port.NoteError(Error);
+  return TIoEnd::Failed;
+}
+
+int32_t TRivuWin32Thread::FailureCode(int32_t Own) const {
+  if (DeviceError == ERROR_INVALID_HANDLE) return 0;
+  return windev::DeviceGone(DeviceError) ? ecDeviceRead : Own;
+}
+
+std::optional<TIoEnd> TRivuWin32Thread::Outcome(OVERLAPPED& Ov, DWORD& Count) {
+  if (::GetOverlappedResult(Port.Device(), &Ov, &Count, FALSE)) return TIoEnd::Done;
+  const DWORD Error = ::GetLastError();
+  if (Error != ERROR_IO_INCOMPLETE) return EndOf(Error);
+  // Signalled before the call was done (a compatibility layer does so): wait
+  // on, unless it completed in between.
+  ::ResetEvent(IoEvent.Get());
+  if (!HasOverlappedIoCompleted(&Ov)) return std::nullopt;
+  return Outcome(Ov, Count);
+}
+
+TIoEnd TRivuWin32Thread::Cancel(OVERLAPPED& Ov, DWORD& Count, TIoEnd Why) {
+  ::CancelIo(Port.Device());  // this thread's calls on the device
+  ::GetOverlappedResult(Port.Device(), &Ov, &Count, TRUE);
+  return Why;
+}
+
+TIoEnd TRivuWin32Thread::WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count) {
+  const HANDLE Waits[2] = {IoEvent.Get(), Port.KillEvent()};
+  for (;;) {
+    const DWORD W = ::WaitForMultipleObjects(2, Waits, FALSE, kSliceMs);
+    // The record is looked at on each slice too: a compatibility layer may
+    // mark the call done only after signalling its event.
+    if (W == WAIT_OBJECT_0 || (W == WAIT_TIMEOUT && HasOverlappedIoCompleted(&Ov))) {
+      if (const auto End = Outcome(Ov, Count)) return *End;
+      continue;
+    }
+    if (W == WAIT_TIMEOUT && !Stopping()) continue;
+    if (W == WAIT_TIMEOUT || W == WAIT_OBJECT_0 + 1) return Cancel(Ov, Count, TIoEnd::Stopped);
+    DeviceError = ::GetLastError();
+    return Cancel(Ov, Count, TIoEnd::Failed);
+  }
+}
+
+TReadThread::TReadThread(TRivuWin32Dispatcher& D) : TRivuWin32Thread(D), Scratch(kReadSize) {}
+
+void TReadThread::Execute() {
+  Port.ThreadStart();
+  IoEvent.Reset(windev::MakeEvent(true));
+  int32_t Result = 0;
+  if (!windev::SetReadAtOnce(Port.Device())) {
+    EndOf(::GetLastError());
+    Result = FailureCode(ecDeviceRead);
+    Port.SetKillThreads();
+  }
+  const HANDLE Waits[2] = {Port.SerialEvent(), Port.KillEvent()};
+  while (!Stopping()) {
+    const DWORD W = ::WaitForMultipleObjects(2, Waits, FALSE, kReadWaitMs);
+    if (Stopping()) break;
+    if (W == WAIT_FAILED) {
+      Result = ecDeviceRead;
+      Port.SetKillThreads();
+      break;
+    }
+    // Drain the driver: only a full read can have left more behind. Each read
+    // becomes one chunk of its size.
+    const bool MoveHere = Port.ReaderMayMoveBytes();
+    int32_t Total = 0;
+    int32_t N = 0;
+    bool Failed = false;
+    do {
+      const auto Lock = Port.LockRead();
+      N = ReadSerial(Scratch.data(), DWORD(Scratch.size()), Failed);
+      if (N <= 0) break;
+      Total += N;
+      try {
+        auto Chunk = std::make_unique<TDataBuffer>(N);
+        std::memcpy(Chunk->Data.get(), Scratch.data(), size_t(N));
+        Chunk->Used = N;
+        Port.GetQueue().Push(std::move(Chunk), !MoveHere);
+      } catch (const std::bad_alloc&) {
+        Result = ecNoMem;
+        Port.SetKillThreads();
+        break;
+      }
+    } while (size_t(N) == Scratch.size() && !Stopping());
+    // Outside the read lock: a flush takes the input lock before it.
+    if (MoveHere && Total > 0) Port.MoveReceivedBytes();
+    if (Failed) {
+      Result = FailureCode(ecDeviceRead);
+      Port.SetKillThreads();
+    }
+  }
+  SetReturnValue(Result);
+}
+
+int32_t TReadThread::ReadSerial(uint8_t* Buffer, DWORD Len, bool& Fail) {
+  OVERLAPPED Ov = NewCall();
+  DWORD Count = 0;
+  if (::ReadFile(Port.Device(), Buffer, Len, &Count, &Ov)) return int32_t(Count);
+  const DWORD Error = ::GetLastError();
+  const TIoEnd End = Error == ERROR_IO_PENDING ? WaitForOverlapped(Ov, Count) : EndOf(Error);
+  if (End == TIoEnd::Done) return int32_t(Count);
+  // A read aborted by a purge is no failure: it read nothing.
+  Fail = End == TIoEnd::Failed;
+  return 0;
+}
+
+void TWriteThread::Execute() {
+  Port.ThreadStart();
+  IoEvent.Reset(windev::MakeEvent(true));
+  int32_t Result = 0;
+  const HANDLE Waits[3] = {Port.OutputEvent(), Port.OutFlushEvent(), Port.KillEvent()};
+  while (!Stopping()) {
+    if (Port.FlushPending()) {
+      Port.CompleteFlush();  // no block in hand: nothing more to drop
+    } else if (const auto Ticket = Port.TakeOutput(Block)) {
+      const int32_t R = WriteSerial(*Ticket);
+      if (R != 0 || DeviceError == ERROR_INVALID_HANDLE) {
+        Result = R;
+        Port.SetKillThreads();
+      }
+    } else if (::WaitForMultipleObjects(3, Waits, FALSE, kWriteWaitMs) == WAIT_FAILED) {
+      Result = ecDeviceWrite;
+      Port.SetKillThreads();
+    }
+  }
+  SetReturnValue(Result);
+}
+
+int32_t TWriteThread::WriteSerial(uint64_t Ticket) {
+  Ticket_ = Ticket;
+  size_t Sent = 0;
+  while (Sent < Block.size()) {
+    if (Stopping()) return 0;
+    // A flush asked for after this block was taken drops the rest of it, and
+    // only then purges the driver: no byte of a flushed block goes out later.
+    if (Port.FlushedSince(Ticket)) {
+      Port.CompleteFlush();
+      return 0;
+    }
+    OVERLAPPED Ov = NewCall();
+    DWORD Count = 0;
+    TIoEnd End = TIoEnd::Done;
+    if (!::WriteFile(Port.Device(), Block.data() + Sent, DWORD(Block.size() - Sent), &Count, &Ov)) {
+      const DWORD Error = ::GetLastError();
+      End = Error == ERROR_IO_PENDING ? WaitForOverlapped(Ov, Count) : EndOf(Error);
+    }
+    switch (End) {
+      case TIoEnd::Done:
+        Sent += Count;
+        // Without write time-outs a write ends when all is sent; a driver
+        // that takes nothing is given a slice before the next try.
+        if (Count == 0) ::WaitForSingleObject(Port.KillEvent(), kSliceMs);
+        break;
+      case TIoEnd::Flushed:
+        Port.CompleteFlush();
+        return 0;
+      case TIoEnd::Aborted:
+        // A purge ended the write: the rest of the block is dropped.
+        if (Port.FlushedSince(Ticket)) Port.CompleteFlush();
+        return 0;
+      case TIoEnd::Stopped:
+        return 0;
+      case TIoEnd::Failed:
+        return FailureCode(ecDeviceWrite);
+    }
+  }
+  return 0;
+}
+
+TIoEnd TWriteThread::WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count) {
+  const HANDLE Waits[3] = {IoEvent.Get(), Port.KillEvent(), Port.OutFlushEvent()};
+  for (;;) {
+    const DWORD W = ::WaitForMultipleObjects(3, Waits, FALSE, kSliceMs);
+    // The record is looked at on each slice too: a compatibility layer may
+    // mark the call done only after signalling its event.
+    if (W == WAIT_OBJECT_0 || (W == WAIT_TIMEOUT && HasOverlappedIoCompleted(&Ov))) {
+      if (const auto End = Outcome(Ov, Count)) return *End;
+      continue;
+    }
+    if (W == WAIT_OBJECT_0 + 2) {
+      // A flush signal left from before this block was taken is no flush of it.
+      if (!Port.FlushedSince(Ticket_)) continue;
+      // Abort the transmission first, so that the driver sends no more of it.
+      ::PurgeComm(Port.Device(), PURGE_TXABORT | PURGE_TXCLEAR);
+      return Cancel(Ov, Count, TIoEnd::Flushed);
+    }
+    if (W == WAIT_TIMEOUT && !Stopping()) continue;
+    if (W == WAIT_TIMEOUT || W == WAIT_OBJECT_0 + 1) return Cancel(Ov, Count, TIoEnd::Stopped);
+    DeviceError = ::GetLastError();
+    return Cancel(Ov, Count, TIoEnd::Failed);
+  }
+}
+
+void TStatusThread::Execute() {
+  Port.ThreadStart();
+  IoEvent.Reset(windev::MakeEvent(true));
+  Mask = kDeviceEvents | evRing2;
+  // A driver without modem lines (a pseudo-terminal under a compatibility
+  // layer) fails every wait that asks for them.
+  DWORD Lines = 0;
+  if (!::GetCommModemStatus(Port.Device(), &Lines)) Mask &= ~kModemEvents;
+  if (!::SetCommMask(Port.Device(), Mask)) {
+    Mask &= ~evRing2;
+    ::SetCommMask(Port.Device(), Mask);
+  }
+  int32_t Result = 0;
+  int Empty = 0;
+  while (!Stopping()) {
+    DWORD Events = 0;
+    const TIoEnd End = WaitSerialEvent(Events);
+    if (Stopping()) break;
+    if (End == TIoEnd::Failed) {
+      Result = FailureCode(ecDeviceRead);
+      Port.SetKillThreads();
+      break;
+    }
+    if (End != TIoEnd::Done || Events == 0) {
+      // A purge or a mask change ends a wait early, and the next one is made
+      // at once. A driver that ends every wait so (a compatibility layer's
+      // pseudo-terminal) gets one wait a slice: the read thread's own slice
+      // still takes what arrives, and a lost device fails its reads.
+      if (++Empty > 1) ::WaitForSingleObject(Port.KillEvent(), kSliceMs);
+      continue;
+    }
+    Empty = 0;
+    if (Events & evRxChar) ::SetEvent(Port.SerialEvent());
+    if (Events & evStatusEvents) {
+      try {
+        Port.GetQueue().Push(std::make_unique<TStatusBuffer>(uint32_t(Events)));
+      } catch (const std::bad_alloc&) {
+        Result = ecNoMem;
+        Port.SetKillThreads();
+      }
+    }
+  }
+  SetReturnValue(Result);
+}
+
+TIoEnd TStatusThread::WaitSerialEvent(DWORD& Events) {
+  for (int Try = 0;; ++Try) {
+    Events = 0;
+    OVERLAPPED Ov = NewCall();
+    if (::WaitCommEvent(Port.Device(), &Events, &Ov)) return TIoEnd::Done;
+    const DWORD Error = ::GetLastError();
+    if (Error == ERROR_INVALID_PARAMETER && (Mask & evRing2) && Try == 0) {
+      Mask &= ~evRing2;
+      ::SetCommMask(Port.Device(), Mask);
+      continue;
+    }
+    DWORD Count = 0;
+    return Error == ERROR_IO_PENDING ? WaitForOverlapped(Ov, Count) : EndOf(Error);
+  }
+}
