@@ -1,5 +1,3 @@
-#include "serial/ports/port_access.h"
-
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -9,6 +7,8 @@
 #include <array>
 #include <cstdio>
 #include <vector>
+
+#include "serial/ports/port_access.h"
 
 namespace fs = std::filesystem;
 
