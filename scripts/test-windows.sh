@@ -161,7 +161,7 @@ receive channels "$work/refused.out"
 stop_box
 [ "$status" -eq 1 ] || fail "refusal: zedazi-recv.exe exited with $status, not 1"
 [ ! -e "$work/refused.out" ] || fail "refusal: a file was written"
-grep -q 'STB rejected request! Aborting...' "$work/recv.log" || fail "refusal: no refusal in the log"
+grep -q 'Bad STB response! Aborting...' "$work/recv.log" || fail "refusal: no refusal in the log"
 echo "refusal: exit code 1, no file, refusal logged"
 downloads=$((downloads + 1))
 

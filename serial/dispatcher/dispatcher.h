@@ -42,6 +42,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -244,15 +245,17 @@ class TRivuBaseDispatcher {
   virtual uint32_t GetComError(TComStat& Stat) = 0;
   virtual uint32_t GetComEventMask(int32_t Clear) = 0;
   virtual int32_t GetComState(TDcb& Record) = 0;
-  virtual int32_t ReadCom(uint8_t* Buffer, int32_t Len) = 0;
+  // Takes received bytes out of the I/O queue, up to a status item.
+  virtual int32_t ReadCom(uint8_t* Buffer, int32_t Len);
   virtual int32_t SetComState(TDcb& Record) = 0;
-  virtual int32_t WriteCom(const uint8_t* Buffer, int32_t Len) = 0;
+  // Adds to the output ring (the caller made room) and wakes the writer.
+  virtual int32_t WriteCom(const uint8_t* Buffer, int32_t Len);
   virtual int32_t WaitComEvent(uint32_t& Mask) = 0;
   virtual bool SetupCom(int32_t InSize, int32_t OutSize) = 0;
   virtual void DonePortPrim();
   virtual void StartDispatcher() = 0;
   virtual void StopDispatcher() = 0;
-  virtual int32_t OutBufUsed() = 0;
+  virtual int32_t OutBufUsed();
   virtual int32_t InQueueUsed() { return 0; }
   virtual int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize) = 0;
   virtual int32_t CloseCom() = 0;
@@ -262,9 +265,9 @@ class TRivuBaseDispatcher {
   virtual void SetComBreak(bool On) = 0;
   // Bytes the driver still holds for sending; 0 when it cannot tell.
   virtual uint32_t DeviceOutputQueued() { return 0; }
-  // Bytes a write thread has taken from the output buffer and not yet handed
-  // to the driver: they free the buffer's room but are not sent.
-  virtual uint32_t OutputInHand() { return 0; }
+  // Bytes the write thread has taken from the output buffer and not yet
+  // handed to the driver: they free the buffer's room but are not sent.
+  uint32_t OutputInHand() const { return InHand_.load(); }
   // The platform error number of the last failed device call.
   virtual int32_t LastDeviceError() const = 0;
 
@@ -307,6 +310,24 @@ class TRivuBaseDispatcher {
   // what the full buffer could not take.
   void MoveReceivedBytes() { ExtractData(); }
 
+  // --- The output's way to the driver (the write thread) ---
+  // An output flush empties the buffer and takes a ticket; the write thread
+  // drops the rest of any block taken before that ticket, purges the
+  // driver's queue, and acknowledges.
+  //
+  // Moves every byte of the output buffer into Block and returns the flush
+  // ticket it was taken under; nothing when the buffer is empty.
+  std::optional<uint64_t> TakeOutput(std::vector<uint8_t>& Block);
+  // A flush asked for after the ticket a block was taken under.
+  bool FlushedSince(uint64_t Ticket) const { return FlushRequests_.load() > Ticket; }
+  bool FlushPending() const { return FlushAcks_.load() < FlushRequests_.load(); }
+  // Purges the driver's output and acknowledges every flush asked for so far.
+  void CompleteFlush();
+  // The block in hand: bytes the driver has taken, and the block's end (sent,
+  // dropped by a flush or given up), which wakes the waiters.
+  void BlockWritten(uint32_t N) { InHand_.fetch_sub(N); }
+  void BlockDone();
+
   // The dispatcher thread's loop (run by TDispThread) and its end step.
   int32_t RunDispatcherThread();
   void EndDispatcherThread() { DoneOnDispExit = DonePending.load() || KillThreads.load(); }
@@ -323,6 +344,16 @@ class TRivuBaseDispatcher {
   bool WaitProcessingEvents(const std::function<bool()>& Done, int TimeoutMs);
   // Wakes WaitForData, WaitTxSent and the closing waits to look again.
   void WakeWaiters();
+  // The output half of FlushCom: empties the buffer, has the write thread
+  // drop its block and purge, and waits for that; the purge's result.
+  int32_t FlushOutput();
+  // A new run of threads owes no earlier run's flush.
+  void ForgetFlushes() { FlushAcks_ = FlushRequests_.load(); }
+  // Wakes the write thread: output was queued, or a flush asked for (a write
+  // in progress must then end early).
+  virtual void WakeWriter(bool ForFlush) = 0;
+  // Drops what the driver holds for sending; true when it did.
+  virtual bool PurgeDriverOutput() = 0;
 
   // Dispatcher thread internals.
   int QueueWaitMs();
@@ -437,4 +468,12 @@ class TRivuBaseDispatcher {
   std::mutex WaitMutex;
   std::condition_variable_any WaitCv;
   uint64_t WaitGeneration = 0;  // guarded by WaitMutex
+
+ private:
+  std::atomic<uint64_t> FlushRequests_{0};  // changed under the output lock
+  std::atomic<uint64_t> FlushAcks_{0};
+  std::atomic<int32_t> LastPurge_{0};
+  // Taken from the buffer by the write thread, not yet taken by the driver:
+  // still output waiting, though the buffer's room is free again.
+  std::atomic<uint32_t> InHand_{0};  // set under the output lock
 };

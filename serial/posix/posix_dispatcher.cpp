@@ -13,7 +13,6 @@
 
 namespace {
 constexpr int kStartWaitMs = 3000;
-constexpr int kFlushAckMs = 5000;
 constexpr int kDispStopWaitMs = 36 * 55;
 }  // namespace
 
@@ -107,7 +106,7 @@ void TRivuPosixDispatcher::StartDispatcher() {
   posixdev::DrainWakeFd(KillFd_);
   posixdev::DrainWakeFd(WriteWakeFd_);
   posixdev::DrainWakeFd(ReadWakeFd_);
-  FlushAcks_ = FlushRequests_.load();
+  ForgetFlushes();
   auto Launch = [this](std::unique_ptr<TRivuDispatcherThread>& Slot, auto Thread) {
     Slot = std::move(Thread);
     Slot->Start();
@@ -191,39 +190,14 @@ uint32_t TRivuPosixDispatcher::DeviceOutputQueued() {
   return Fd < 0 ? 0 : posixdev::OutputQueued(Fd);
 }
 
-std::optional<uint64_t> TRivuPosixDispatcher::TakeOutput(std::vector<uint8_t>& Block) {
-  uint64_t Ticket;
-  {
-    std::lock_guard Lock(OutLock);
-    if (!OutBuf || (!OutFull && OutHead == OutTail)) return std::nullopt;
-    const uint8_t* Buf = OutBuf.get();
-    if (OutHead > OutTail) {
-      Block.assign(Buf + OutTail, Buf + OutHead);
-    } else {
-      Block.assign(Buf + OutTail, Buf + OutBufSize);
-      Block.insert(Block.end(), Buf, Buf + OutHead);
-    }
-    OutHead = OutTail = 0;
-    OutFull = false;
-    InHand_ = uint32_t(Block.size());
-    Ticket = FlushRequests_.load();
-  }
-  WakeWaiters();  // the buffer's room is free again
-  return Ticket;
+bool TRivuPosixDispatcher::PurgeDriverOutput() {
+  // The descriptor is closed only once the write thread has ended.
+  const int Fd = ComHandle.load();
+  return Fd >= 0 && posixdev::Purge(Fd, false);
 }
 
-void TRivuPosixDispatcher::BlockDone() {
-  InHand_ = 0;
-  WakeWaiters();  // WaitTxSent waits for all output to reach the driver
-}
-
-void TRivuPosixDispatcher::CompleteFlush(int Fd) {
-  // Everything asked for up to now is covered: the buffer was emptied by each
-  // FlushCom, the block in hand is dropped by the caller.
-  const uint64_t Covered = FlushRequests_.load();
-  LastPurge_ = Fd >= 0 && posixdev::Purge(Fd, false) ? 1 : 0;
-  FlushAcks_ = Covered;
-  WakeWaiters();
+void TRivuPosixDispatcher::WakeWriter(bool) {
+  posixdev::SignalWakeFd(WriteWakeFd_);
 }
 
 void TRivuPosixDispatcher::RestBetweenReads(int TimeoutMs) {
@@ -320,30 +294,7 @@ int32_t TRivuPosixDispatcher::ProcessCommunications() {
 }
 
 int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
-  if (Which == 0) {
-    if (!WriteThread || !WriteThread->Running()) return 0;
-    // The ticket is taken with the buffer emptied, so a block the write
-    // thread takes afterwards is new output and is not dropped.
-    uint64_t Ticket;
-    {
-      std::lock_guard Lock(OutLock);
-      OutFull = false;
-      OutHead = OutTail = 0;
-      Ticket = ++FlushRequests_;
-    }
-    // Each flush waits for an acknowledgement that covers its own ticket, so
-    // two threads flushing at once cannot take each other's.
-    posixdev::SignalWakeFd(WriteWakeFd_);
-    using namespace std::chrono;
-    const auto Deadline = steady_clock::now() + milliseconds(kFlushAckMs);
-    std::unique_lock Lock(WaitMutex);
-    while (FlushAcks_.load() < Ticket) {
-      // A write thread that ends meanwhile will never acknowledge.
-      if (!WriteThread->Running() || KillThreads || steady_clock::now() >= Deadline) break;
-      WaitCv.wait_for(Lock, milliseconds(20));
-    }
-    return LastPurge_.load();
-  }
+  if (Which == 0) return FlushOutput();
   int32_t Result = 0;
   std::lock_guard ReadLock(ReadMutex_);
   {
@@ -353,55 +304,4 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
   Queue.Clear();
   WakeHeldOffInput();
   return Result;
-}
-
-int32_t TRivuPosixDispatcher::ReadCom(uint8_t* Buffer, int32_t Len) {
-  int32_t Remaining = Len;
-  while (Remaining > 0) {
-    TIOBuffer* Item = Queue.Peek();
-    if (!Item) break;
-    auto* Data = dynamic_cast<TDataBuffer*>(Item);
-    if (!Data) {
-      Queue.Release(Item);  // the dispatcher thread takes status items itself
-      break;
-    }
-    const int32_t N = std::min(Remaining, Data->Used - Data->Read);
-    std::memcpy(Buffer, Data->Data.get() + Data->Read, size_t(N));
-    Data->Read += N;
-    Buffer += N;
-    Remaining -= N;
-    if (Data->Read >= Data->Used) {
-      Queue.Pop();
-    } else {
-      Queue.Release(Item);
-    }
-  }
-  return Len - Remaining;
-}
-
-int32_t TRivuPosixDispatcher::WriteCom(const uint8_t* Buffer, int32_t Len) {
-  {
-    std::lock_guard Lock(OutLock);
-    if (!OutBuf) return 0;
-    const uint32_t Room = OutBufSize - OutHead;
-    const uint32_t L = uint32_t(Len);
-    if (L <= Room) {
-      std::memcpy(OutBuf.get() + OutHead, Buffer, L);
-      OutHead = L == Room ? 0 : OutHead + L;
-    } else {
-      std::memcpy(OutBuf.get() + OutHead, Buffer, Room);
-      std::memcpy(OutBuf.get(), Buffer + Room, L - Room);
-      OutHead = L - Room;
-    }
-  }
-  posixdev::SignalWakeFd(WriteWakeFd_);
-  return Len;
-}
-
-int32_t TRivuPosixDispatcher::OutBufUsed() {
-  std::lock_guard Lock(OutLock);
-  if (OutFull) return int32_t(OutBufSize);
-  int32_t Used = int32_t(OutHead) - int32_t(OutTail);
-  if (Used < 0) Used += int32_t(OutBufSize);
-  return Used;
 }

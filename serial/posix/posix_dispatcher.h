@@ -40,9 +40,7 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   uint32_t GetComError(TComStat& Stat) override;
   uint32_t GetComEventMask(int32_t) override { return 0; }
   int32_t GetComState(TDcb& Record) override;
-  int32_t ReadCom(uint8_t* Buffer, int32_t Len) override;
   int32_t SetComState(TDcb& Record) override;
-  int32_t WriteCom(const uint8_t* Buffer, int32_t Len) override;
   int32_t WaitComEvent(uint32_t& Mask) override {
     Mask = 0;
     return 0;
@@ -50,8 +48,6 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   bool SetupCom(int32_t, int32_t) override { return true; }  // the driver's queues are fixed
   void StartDispatcher() override;
   void StopDispatcher() override;
-  int32_t OutBufUsed() override;
-  uint32_t OutputInHand() override { return InHand_.load(); }
   int32_t InQueueUsed() override { return Queue.LeadingDataBytes(); }
   int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize) override;
   int32_t CloseCom() override;
@@ -91,28 +87,15 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   // Error bits found by the status thread, taken by GetComError.
   void AddDeviceErrors(uint32_t Bits) { PendingErrors_.fetch_or(Bits); }
 
-  // Output flushes: FlushCom empties the output buffer and takes a ticket;
-  // the write thread drops the rest of any block taken before that ticket,
-  // purges the driver's queue, and acknowledges. Queued output, flushes and
-  // the end all wake the write thread through one descriptor.
-  //
-  // Moves every byte of the output buffer into Block and returns the flush
-  // ticket it was taken under; nothing when the buffer is empty.
-  std::optional<uint64_t> TakeOutput(std::vector<uint8_t>& Block);
-  // A flush asked for after the ticket a block was taken under.
-  bool FlushedSince(uint64_t Ticket) const { return FlushRequests_.load() > Ticket; }
-  bool FlushPending() const { return FlushAcks_.load() < FlushRequests_.load(); }
-  // Purges the driver's output and wakes every flush asked for so far.
-  void CompleteFlush(int Fd);
-  // The block in hand: bytes the driver has taken, and the block's end
-  // (sent, dropped by a flush or given up), which wakes the waiters.
-  void BlockWritten(uint32_t N) { InHand_.fetch_sub(N); }
-  void BlockDone();
+  // Queued output, flushes and the end all wake the write thread through
+  // one descriptor.
   // Sleeps until output is queued, a flush is asked for or the threads must
   // end; with Fd, also until the driver takes more bytes. The poll of Fd.
   posixdev::TPoll WaitWriteWork(int Fd, int TimeoutMs);
 
  private:
+  void WakeWriter(bool ForFlush) override;
+  bool PurgeDriverOutput() override;
   bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
   // Wakes a read thread holding input off to look again.
   void WakeHeldOffInput();
@@ -132,10 +115,4 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   std::atomic<int32_t> LastError_{0};
   std::atomic<uint32_t> PendingErrors_{0};
   std::atomic<uint32_t> StateWrites_{0};
-  std::atomic<uint64_t> FlushRequests_{0};  // changed under the output lock
-  std::atomic<uint64_t> FlushAcks_{0};
-  std::atomic<int32_t> LastPurge_{0};
-  // Taken from the buffer by the write thread, not yet taken by the driver:
-  // still output waiting, though the buffer's room is free again.
-  std::atomic<uint32_t> InHand_{0};  // taken under the output lock
 };

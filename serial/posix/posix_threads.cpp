@@ -115,7 +115,7 @@ void TWriteThread::Execute() {
   const int Fd = Port.ComHandleNow();
   while (!Stopping()) {
     if (Port.FlushPending()) {
-      Port.CompleteFlush(Fd);  // no block in hand: nothing more to drop
+      Port.CompleteFlush();  // no block in hand: nothing more to drop
     } else if (const auto Ticket = Port.TakeOutput(Block)) {
       const int32_t R = WriteBlock(Fd, *Ticket);
       Port.BlockDone();
@@ -137,7 +137,7 @@ int32_t TWriteThread::WriteBlock(int Fd, uint64_t Ticket) {
     // A flush asked for after this block was taken drops the rest of it, and
     // only then purges the driver: no byte of a flushed block goes out later.
     if (Port.FlushedSince(Ticket)) {
-      Port.CompleteFlush(Fd);
+      Port.CompleteFlush();
       return 0;
     }
     const int32_t N = posixdev::Write(Fd, Block.data() + Sent, Block.size() - Sent);

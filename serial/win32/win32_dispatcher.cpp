@@ -12,7 +12,6 @@
 
 namespace {
 constexpr int kStartWaitMs = 3000;
-constexpr int kFlushAckMs = 5000;
 constexpr int kDispStopWaitMs = 36 * 55;
 }  // namespace
 
@@ -121,7 +120,7 @@ void TRivuWin32Dispatcher::StartDispatcher() {
   for (const HANDLE E : {Kill_.Get(), Serial_.Get(), Output_.Get(), OutFlush_.Get()}) {
     ::ResetEvent(E);
   }
-  FlushAcks_ = FlushRequests_.load();
+  ForgetFlushes();
   auto Launch = [this](std::unique_ptr<TRivuDispatcherThread>& Slot, auto Thread) {
     Slot = std::move(Thread);
     Slot->Start();
@@ -175,22 +174,30 @@ int32_t TRivuWin32Dispatcher::SetComState(TDcb& Record) {
   return 0;
 }
 
-uint32_t TRivuWin32Dispatcher::TakeDriverErrors(DWORD* OutQueued) {
+bool TRivuWin32Dispatcher::TakeDriverErrors(COMSTAT& Stat) {
   DWORD Errors = 0;
-  COMSTAT Stat{};
+  Stat = COMSTAT{};
+  bool Ok = false;
   {
     std::lock_guard Lock(DeviceMutex_);
-    if (!Device_.Valid() || !::ClearCommError(Device_.Get(), &Errors, &Stat)) Errors = 0;
+    Ok = Device_.Valid() && ::ClearCommError(Device_.Get(), &Errors, &Stat);
   }
-  if (OutQueued) *OutQueued = Stat.cbOutQue;
-  return PendingErrors_.fetch_or(Errors & 0x1F) | (Errors & 0x1F);
+  if (Ok) PendingErrors_.fetch_or(Errors & 0x1F);
+  return Ok;
 }
 
 uint32_t TRivuWin32Dispatcher::GetComError(TComStat& Stat) {
-  TakeDriverErrors(nullptr);
+  COMSTAT Driver;
+  TakeDriverErrors(Driver);
   Stat.InQue = uint32_t(Queue.FirstDataAvailable());
   Stat.OutQue = uint32_t(OutBufUsed());
   return PendingErrors_.exchange(0);
+}
+
+std::optional<DWORD> TRivuWin32Dispatcher::DeviceInputQueued() {
+  COMSTAT Driver;
+  if (!TakeDriverErrors(Driver)) return std::nullopt;
+  return Driver.cbInQue;
 }
 
 uint8_t TRivuWin32Dispatcher::GetComModemLines() {
@@ -202,9 +209,9 @@ uint8_t TRivuWin32Dispatcher::GetComModemLines() {
 }
 
 uint32_t TRivuWin32Dispatcher::DeviceOutputQueued() {
-  DWORD Queued = 0;
-  TakeDriverErrors(&Queued);  // the errors wait for GetComError
-  return Queued;
+  COMSTAT Driver;
+  TakeDriverErrors(Driver);  // the errors wait for GetComError
+  return Driver.cbOutQue;
 }
 
 void TRivuWin32Dispatcher::SetComBreak(bool On) {
@@ -222,59 +229,21 @@ int32_t TRivuWin32Dispatcher::ProcessCommunications() {
   return 0;
 }
 
-std::optional<uint64_t> TRivuWin32Dispatcher::TakeOutput(std::vector<uint8_t>& Block) {
-  uint64_t Ticket;
-  {
-    std::lock_guard Lock(OutLock);
-    if (!OutBuf || (!OutFull && OutHead == OutTail)) return std::nullopt;
-    const uint8_t* Buf = OutBuf.get();
-    if (OutHead > OutTail) {
-      Block.assign(Buf + OutTail, Buf + OutHead);
-    } else {
-      Block.assign(Buf + OutTail, Buf + OutBufSize);
-      Block.insert(Block.end(), Buf, Buf + OutHead);
-    }
-    OutHead = OutTail = 0;
-    OutFull = false;
-    Ticket = FlushRequests_.load();
-  }
-  WakeWaiters();  // WaitTxSent waits for the buffer to empty
-  return Ticket;
+bool TRivuWin32Dispatcher::PurgeDriverOutput() {
+  // The handle is closed only once the write thread has ended.
+  return ::PurgeComm(Device_.Get(), PURGE_TXABORT | PURGE_TXCLEAR) != 0;
 }
 
-void TRivuWin32Dispatcher::CompleteFlush() {
-  // Everything asked for up to now is covered: the buffer was emptied by each
-  // FlushCom, the block in hand is dropped by the caller.
-  const uint64_t Covered = FlushRequests_.load();
-  LastPurge_ = ::PurgeComm(Device_.Get(), PURGE_TXABORT | PURGE_TXCLEAR) ? 1 : 0;
-  FlushAcks_ = Covered;
-  WakeWaiters();
+void TRivuWin32Dispatcher::WakeWriter(bool ForFlush) {
+  // A flush also ends the wait of a write in progress, which then aborts.
+  ::SetEvent(ForFlush ? OutFlush_.Get() : Output_.Get());
 }
 
 int32_t TRivuWin32Dispatcher::FlushCom(int32_t Which) {
   if (Which == 0) {
-    if (!WriteThread || !WriteThread->Running()) return 0;
-    // The ticket is taken with the buffer emptied, so a block the write
-    // thread takes afterwards is new output and is not dropped.
-    uint64_t Ticket;
-    {
-      std::lock_guard Lock(OutLock);
-      OutFull = false;
-      OutHead = OutTail = 0;
-      Ticket = ++FlushRequests_;
-    }
     // The write thread aborts a write in progress and purges: only it knows
     // when no byte of a flushed block can reach the driver any more.
-    ::SetEvent(OutFlush_.Get());
-    using namespace std::chrono;
-    const auto Deadline = steady_clock::now() + milliseconds(kFlushAckMs);
-    std::unique_lock Lock(WaitMutex);
-    while (FlushAcks_.load() < Ticket) {
-      // A write thread that ends meanwhile will never acknowledge.
-      if (!WriteThread->Running() || KillThreads || steady_clock::now() >= Deadline) break;
-      WaitCv.wait_for(Lock, milliseconds(20));
-    }
-    return LastPurge_.load();
+    return FlushOutput();
   }
   int32_t Result = 0;
   std::lock_guard ReadLock(ReadMutex_);
@@ -286,55 +255,4 @@ int32_t TRivuWin32Dispatcher::FlushCom(int32_t Which) {
   }
   Queue.Clear();
   return Result;
-}
-
-int32_t TRivuWin32Dispatcher::ReadCom(uint8_t* Buffer, int32_t Len) {
-  int32_t Remaining = Len;
-  while (Remaining > 0) {
-    TIOBuffer* Item = Queue.Peek();
-    if (!Item) break;
-    auto* Data = dynamic_cast<TDataBuffer*>(Item);
-    if (!Data) {
-      Queue.Release(Item);  // the dispatcher thread takes status items itself
-      break;
-    }
-    const int32_t N = std::min(Remaining, Data->Used - Data->Read);
-    std::memcpy(Buffer, Data->Data.get() + Data->Read, size_t(N));
-    Data->Read += N;
-    Buffer += N;
-    Remaining -= N;
-    if (Data->Read >= Data->Used) {
-      Queue.Pop();
-    } else {
-      Queue.Release(Item);
-    }
-  }
-  return Len - Remaining;
-}
-
-int32_t TRivuWin32Dispatcher::WriteCom(const uint8_t* Buffer, int32_t Len) {
-  {
-    std::lock_guard Lock(OutLock);
-    if (!OutBuf) return 0;
-    const uint32_t Room = OutBufSize - OutHead;
-    const uint32_t L = uint32_t(Len);
-    if (L <= Room) {
-      std::memcpy(OutBuf.get() + OutHead, Buffer, L);
-      OutHead = L == Room ? 0 : OutHead + L;
-    } else {
-      std::memcpy(OutBuf.get() + OutHead, Buffer, Room);
-      std::memcpy(OutBuf.get(), Buffer + Room, L - Room);
-      OutHead = L - Room;
-    }
-  }
-  ::SetEvent(Output_.Get());
-  return Len;
-}
-
-int32_t TRivuWin32Dispatcher::OutBufUsed() {
-  std::lock_guard Lock(OutLock);
-  if (OutFull) return int32_t(OutBufSize);
-  int32_t Used = int32_t(OutHead) - int32_t(OutTail);
-  if (Used < 0) Used += int32_t(OutBufSize);
-  return Used;
 }

@@ -21,9 +21,7 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   uint32_t GetComError(TComStat& Stat) override;
   uint32_t GetComEventMask(int32_t) override { return 0; }
   int32_t GetComState(TDcb& Record) override;
-  int32_t ReadCom(uint8_t* Buffer, int32_t Len) override;
   int32_t SetComState(TDcb& Record) override;
-  int32_t WriteCom(const uint8_t* Buffer, int32_t Len) override;
   int32_t WaitComEvent(uint32_t& Mask) override {
     Mask = 0;
     return 0;
@@ -31,7 +29,6 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   bool SetupCom(int32_t InSize, int32_t OutSize) override;
   void StartDispatcher() override;
   void StopDispatcher() override;
-  int32_t OutBufUsed() override;
   int32_t InQueueUsed() override { return Queue.LeadingDataBytes(); }
   int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize) override;
   int32_t CloseCom() override;
@@ -58,25 +55,17 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   // bytes read before it reach the buffer after it.
   std::unique_lock<std::mutex> LockRead() { return std::unique_lock(ReadMutex_); }
   void NoteError(DWORD Error) { LastError_ = windev::PortErrorNumber(Error); }
-
-  // Output flushes: FlushCom empties the output buffer and takes a ticket;
-  // the write thread drops the rest of any block taken before that ticket,
-  // aborts and purges the driver's transmission, and acknowledges.
-  //
-  // Moves every byte of the output buffer into Block and returns the flush
-  // ticket it was taken under; nothing when the buffer is empty.
-  std::optional<uint64_t> TakeOutput(std::vector<uint8_t>& Block);
-  // A flush asked for after the ticket a block was taken under.
-  bool FlushedSince(uint64_t Ticket) const { return FlushRequests_.load() > Ticket; }
-  bool FlushPending() const { return FlushAcks_.load() < FlushRequests_.load(); }
-  // Purges the driver's output and acknowledges every flush asked for so far.
-  void CompleteFlush();
+  // Bytes the driver holds for reading; nothing when it cannot tell (a
+  // device that has gone). Error bits found meanwhile wait for GetComError.
+  std::optional<DWORD> DeviceInputQueued();
 
  private:
+  void WakeWriter(bool ForFlush) override;
+  bool PurgeDriverOutput() override;
   bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
   // ClearCommError: its error bits join those found before; the driver's
-  // transmit queue count goes to OutQueued.
-  uint32_t TakeDriverErrors(DWORD* OutQueued);
+  // queue counts go to Stat. False when the call failed.
+  bool TakeDriverErrors(COMSTAT& Stat);
 
   windev::THandle Device_;
   windev::THandle Kill_, Serial_, Output_, OutFlush_;
@@ -85,7 +74,4 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   std::mutex ReadMutex_;
   std::atomic<int32_t> LastError_{0};
   std::atomic<uint32_t> PendingErrors_{0};
-  std::atomic<uint64_t> FlushRequests_{0};  // changed under the output lock
-  std::atomic<uint64_t> FlushAcks_{0};
-  std::atomic<int32_t> LastPurge_{0};
 };

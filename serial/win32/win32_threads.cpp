@@ -1,5 +1,6 @@
 #include "serial/win32/win32_threads.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -106,9 +107,19 @@ void TReadThread::Execute() {
     int32_t Total = 0;
     int32_t N = 0;
     bool Failed = false;
+    DWORD Want = 0;
     do {
+      // A read asks for no more than the driver holds: some drivers (and a
+      // compatibility layer's) keep a read with nothing to take pending
+      // despite the time-outs, and a pending read would hold the read lock,
+      // and with it an input flush, until bytes came. A driver that cannot
+      // tell gets a full read, which then reports why.
+      const std::optional<DWORD> Queued = Port.DeviceInputQueued();
+      if (Queued && *Queued == 0) break;
+      Want = DWORD(Scratch.size());
+      if (Queued) Want = std::min(*Queued, Want);
       const auto Lock = Port.LockRead();
-      N = ReadSerial(Scratch.data(), DWORD(Scratch.size()), Failed);
+      N = ReadSerial(Scratch.data(), Want, Failed);
       if (N <= 0) break;
       Total += N;
       try {
@@ -121,7 +132,7 @@ void TReadThread::Execute() {
         Port.SetKillThreads();
         break;
       }
-    } while (size_t(N) == Scratch.size() && !Stopping());
+    } while (DWORD(N) == Want && !Stopping());
     // Outside the read lock: a flush takes the input lock before it.
     if (MoveHere && Total > 0) Port.MoveReceivedBytes();
     if (Failed) {
@@ -154,6 +165,7 @@ void TWriteThread::Execute() {
       Port.CompleteFlush();  // no block in hand: nothing more to drop
     } else if (const auto Ticket = Port.TakeOutput(Block)) {
       const int32_t R = WriteSerial(*Ticket);
+      Port.BlockDone();
       if (R != 0 || DeviceError == ERROR_INVALID_HANDLE) {
         Result = R;
         Port.SetKillThreads();
@@ -187,6 +199,7 @@ int32_t TWriteThread::WriteSerial(uint64_t Ticket) {
     switch (End) {
       case TIoEnd::Done:
         Sent += Count;
+        Port.BlockWritten(Count);
         // Without write time-outs a write ends when all is sent; a driver
         // that takes nothing is given a slice before the next try.
         if (Count == 0) ::WaitForSingleObject(Port.KillEvent(), kSliceMs);
