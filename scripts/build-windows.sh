@@ -41,6 +41,7 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S "$root" -B "$build/zedazi" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DZEDAZI_WINDOWS_PREFIX="$prefix" \
-  -DCMAKE_BUILD_TYPE=Release -DZEDAZI_QT=OFF -DZEDAZI_BENCH=OFF "${launcher[@]}" >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DZEDAZI_QT=OFF -DZEDAZI_BENCH=OFF "${launcher[@]}" \
+  -DCMAKE_EXE_LINKER_FLAGS_RELEASE=-s >/dev/null
 cmake --build "$build/zedazi" -j "$jobs"
 echo "build-windows: $build/zedazi/tools/recv/zedazi-recv.exe"

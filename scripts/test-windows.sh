@@ -42,23 +42,23 @@ trap cleanup EXIT
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 started=$(date +%s)
 echo "== Wine prefix"
+# One server for every run, its own output kept apart: a server started by a
+# test program would write into that program's log.
+mkdir -p "$WINEPREFIX"
+wineserver -p >"$work/wineserver.log" 2>&1
 wineboot -i >/dev/null 2>&1
 wine_path() { echo "Z:${1//\//\\}"; }
 
 echo "== Unit tests"
-# The device tests talk to COM8, a line that echoes every byte. They are not
-# yet dependable under Wine (some runs never end), so they run on request:
-# ZEDAZI_WINE_DEVICE_TESTS=1; without it they skip.
-if [ "${ZEDAZI_WINE_DEVICE_TESTS:-0}" = 1 ]; then
-  # Its own process group, so that the interpreter goes with any wrapper.
-  setsid python3 "$root/tests/win32/echo_line.py" "$WINEPREFIX/dosdevices/com8" &
-  echo_pid=$!
-  for _ in $(seq 200); do
-    [ -L "$WINEPREFIX/dosdevices/com8" ] && break
-    sleep 0.05
-  done
-  export ZEDAZI_TEST_ECHO_COM=COM8
-fi
+# The device tests talk to COM8, a line that echoes every byte.
+# Its own process group, so that the interpreter goes with any wrapper.
+setsid python3 "$root/tests/win32/echo_line.py" "$WINEPREFIX/dosdevices/com8" &
+echo_pid=$!
+for _ in $(seq 200); do
+  [ -L "$WINEPREFIX/dosdevices/com8" ] && break
+  sleep 0.05
+done
+export ZEDAZI_TEST_ECHO_COM=COM8
 tests=0
 while IFS= read -r test_exe; do
   log=$work/$(basename "$test_exe").log
