@@ -1,11 +1,9 @@
 #include "serial/recording/text_file.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 
 TTextFile::~TTextFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) CloseTextFileFd(fd_);
 }
 
 int32_t TTextFile::Open(const std::string& name, bool append) {
@@ -19,7 +17,7 @@ int32_t TTextFile::Open(const std::string& name, bool append) {
 void TTextFile::Write(std::string_view text) {
   if (fd_ < 0 || error_ != 0) return;
   while (!text.empty()) {
-    const ssize_t n = ::write(fd_, text.data(), text.size());
+    const long n = WriteTextFileFd(fd_, text.data(), text.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       error_ = FileErrorNumber(errno);
@@ -32,7 +30,7 @@ void TTextFile::Write(std::string_view text) {
 int32_t TTextFile::Close() {
   if (fd_ < 0) return -error_;
   // close() must not be retried on EINTR: the descriptor is gone either way.
-  if (::close(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = FileErrorNumber(errno);
+  if (CloseTextFileFd(fd_) != 0 && error_ == 0 && errno != EINTR) error_ = FileErrorNumber(errno);
   fd_ = -1;
   return -error_;
 }

@@ -1,6 +1,7 @@
 // A text file written by name for the trace and dispatch log dumps.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@ int32_t FileErrorNumber(int err);
 // Opens the file for writing the way TTextFile::Open describes; the
 // descriptor, or -1 with errno set.
 int OpenTextFileFd(const std::string& name, bool append);
+// The system's write and close on that descriptor: bytes written, or -1 and
+// errno; 0, or -1 and errno.
+long WriteTextFileFd(int fd, const char* data, std::size_t size);
+int CloseTextFileFd(int fd);
 
 // Writes text to a file; the first error is kept and later writes are skipped,
 // so a dump can write on and ask once at the end. Closes on destruction.

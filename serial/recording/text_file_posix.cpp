@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -39,4 +40,12 @@ int OpenTextFileFd(const std::string& name, bool append) {
     fd = ::open(name.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
   return fd;
+}
+
+long WriteTextFileFd(int fd, const char* data, std::size_t size) {
+  return long(::write(fd, data, size));
+}
+
+int CloseTextFileFd(int fd) {
+  return ::close(fd);
 }

@@ -2,7 +2,9 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include "serial/errors/error_codes.h"
 #include "serial/recording/text_file.h"
@@ -34,4 +36,13 @@ int OpenTextFileFd(const std::string& name, bool append) {
   // Text mode: the lines end as the system's editors expect.
   const int flags = _O_WRONLY | _O_CREAT | _O_NOINHERIT | (append ? _O_APPEND : _O_TRUNC);
   return ::_open(name.c_str(), flags, _S_IREAD | _S_IWRITE);
+}
+
+long WriteTextFileFd(int fd, const char* data, std::size_t size) {
+  // One call takes at most INT_MAX bytes; the caller writes on.
+  return ::_write(fd, data, unsigned(std::min<std::size_t>(size, INT_MAX)));
+}
+
+int CloseTextFileFd(int fd) {
+  return ::_close(fd);
 }
