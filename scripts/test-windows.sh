@@ -107,7 +107,10 @@ fail() {
   cat "$work/recv.log" >&2
   echo "== box:" >&2
   cat "$work/box.log" >&2
-  echo "test-windows: $*" >&2
+  # The run's logs outlive its temporary folder.
+  local keep=$root/build/windows/failed-run
+  rm -rf "$keep" && mkdir -p "$keep" && cp "$work"/*.log "$keep"/ 2>/dev/null || true
+  echo "test-windows: $* (logs in $keep)" >&2
   exit 1
 }
 # Downloads TYPE into OUT; the exit code of the receiver is in $status.

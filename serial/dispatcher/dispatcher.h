@@ -347,8 +347,17 @@ class TRivuBaseDispatcher {
   // The output half of FlushCom: empties the buffer, has the write thread
   // drop its block and purge, and waits for that; the purge's result.
   int32_t FlushOutput();
-  // A new run of threads owes no earlier run's flush.
-  void ForgetFlushes() { FlushAcks_ = FlushRequests_.load(); }
+  // Starts the read, dispatcher, write and status threads in that order,
+  // each once the one before has said it runs. The new threads owe no
+  // earlier run's flush.
+  void LaunchThreads(std::unique_ptr<TRivuDispatcherThread> Read,
+                     std::unique_ptr<TRivuDispatcherThread> Write,
+                     std::unique_ptr<TRivuDispatcherThread> Status);
+  // Waits for Thread to end (the calling thread counts as ended) and joins
+  // it; false when TimeoutMs (negative: none) passed first.
+  bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
+  // Waits for the dispatcher thread, the last to stop.
+  void WaitDispThreadEnd();
   // Wakes the write thread: output was queued, or a flush asked for (a write
   // in progress must then end early).
   virtual void WakeWriter(bool ForFlush) = 0;
@@ -473,6 +482,7 @@ class TRivuBaseDispatcher {
   std::atomic<uint64_t> FlushRequests_{0};  // changed under the output lock
   std::atomic<uint64_t> FlushAcks_{0};
   std::atomic<int32_t> LastPurge_{0};
+  void ForgetFlushes() { FlushAcks_ = FlushRequests_.load(); }
   // Taken from the buffer by the write thread, not yet taken by the driver:
   // still output waiting, though the buffer's room is free again.
   std::atomic<uint32_t> InHand_{0};  // set under the output lock

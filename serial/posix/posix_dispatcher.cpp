@@ -11,11 +11,6 @@
 #include "serial/posix/posix_threads.h"
 #include "serial/posix/thread_name.h"
 
-namespace {
-constexpr int kStartWaitMs = 3000;
-constexpr int kDispStopWaitMs = 36 * 55;
-}  // namespace
-
 TRivuPosixDispatcher::TRivuPosixDispatcher(TDispatcherOwner* Owner, TSerialPlatform* Platform)
     : TRivuBaseDispatcher(Owner, Platform),
       KillFd_(posixdev::MakeWakeFd()),
@@ -55,13 +50,6 @@ int32_t TRivuPosixDispatcher::OpenCom(const std::string& Name, int32_t, int32_t)
   return Fd;
 }
 
-bool TRivuPosixDispatcher::WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs) {
-  if (!Thread || Thread->IsCurrentThread()) return true;
-  const bool Ended = WaitProcessingEvents([Thread] { return !Thread->Running(); }, TimeoutMs);
-  if (Ended) Thread->Join();
-  return Ended;
-}
-
 int32_t TRivuPosixDispatcher::CloseCom() {
   {
     std::lock_guard Lock(DispLock);
@@ -74,12 +62,7 @@ int32_t TRivuPosixDispatcher::CloseCom() {
     WaitThreadEnd(WriteThread.get(), -1);
     GeneralEvent.Reset();
     WaitThreadEnd(ReadThread.get(), -1);
-    // A handler on the dispatcher thread may still be waiting for a window
-    // of this thread; give it time, then wait for good.
-    if (!WaitThreadEnd(DispThread.get(), kDispStopWaitMs) &&
-        !WaitThreadEnd(DispThread.get(), kDispStopWaitMs)) {
-      WaitThreadEnd(DispThread.get(), -1);
-    }
+    WaitDispThreadEnd();
   }
   int32_t Result = 0;
   {
@@ -106,16 +89,8 @@ void TRivuPosixDispatcher::StartDispatcher() {
   posixdev::DrainWakeFd(KillFd_);
   posixdev::DrainWakeFd(WriteWakeFd_);
   posixdev::DrainWakeFd(ReadWakeFd_);
-  ForgetFlushes();
-  auto Launch = [this](std::unique_ptr<TRivuDispatcherThread>& Slot, auto Thread) {
-    Slot = std::move(Thread);
-    Slot->Start();
-    GeneralEvent.Wait(kStartWaitMs);
-  };
-  Launch(ReadThread, std::make_unique<TReadThread>(*this));
-  Launch(DispThread, std::make_unique<TDispThread>(*this));
-  Launch(WriteThread, std::make_unique<TWriteThread>(*this));
-  Launch(StatusThread, std::make_unique<TStatusThread>(*this));
+  LaunchThreads(std::make_unique<TReadThread>(*this), std::make_unique<TWriteThread>(*this),
+                std::make_unique<TStatusThread>(*this));
 }
 
 void TRivuPosixDispatcher::StopDispatcher() {

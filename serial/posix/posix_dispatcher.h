@@ -96,7 +96,6 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
  private:
   void WakeWriter(bool ForFlush) override;
   bool PurgeDriverOutput() override;
-  bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
   // Wakes a read thread holding input off to look again.
   void WakeHeldOffInput();
 

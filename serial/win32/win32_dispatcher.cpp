@@ -10,11 +10,6 @@
 #include "serial/win32/thread_name.h"
 #include "serial/win32/win32_threads.h"
 
-namespace {
-constexpr int kStartWaitMs = 3000;
-constexpr int kDispStopWaitMs = 36 * 55;
-}  // namespace
-
 TRivuWin32Dispatcher::TRivuWin32Dispatcher(TDispatcherOwner* Owner, TSerialPlatform* Platform)
     : TRivuBaseDispatcher(Owner, Platform),
       Kill_(windev::MakeEvent(true)),
@@ -59,13 +54,6 @@ bool TRivuWin32Dispatcher::SetupCom(int32_t InSize, int32_t OutSize) {
   return false;
 }
 
-bool TRivuWin32Dispatcher::WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs) {
-  if (!Thread || Thread->IsCurrentThread()) return true;
-  const bool Ended = WaitProcessingEvents([Thread] { return !Thread->Running(); }, TimeoutMs);
-  if (Ended) Thread->Join();
-  return Ended;
-}
-
 int32_t TRivuWin32Dispatcher::CloseCom() {
   {
     std::lock_guard Lock(DispLock);
@@ -85,12 +73,7 @@ int32_t TRivuWin32Dispatcher::CloseCom() {
     ::SetEvent(Serial_.Get());
     GeneralEvent.Reset();
     WaitThreadEnd(ReadThread.get(), -1);
-    // A handler on the dispatcher thread may still be waiting for a window
-    // of this thread; give it time, then wait for good.
-    if (!WaitThreadEnd(DispThread.get(), kDispStopWaitMs) &&
-        !WaitThreadEnd(DispThread.get(), kDispStopWaitMs)) {
-      WaitThreadEnd(DispThread.get(), -1);
-    }
+    WaitDispThreadEnd();
   }
   int32_t Result = 0;
   {
@@ -120,16 +103,8 @@ void TRivuWin32Dispatcher::StartDispatcher() {
   for (const HANDLE E : {Kill_.Get(), Serial_.Get(), Output_.Get(), OutFlush_.Get()}) {
     ::ResetEvent(E);
   }
-  ForgetFlushes();
-  auto Launch = [this](std::unique_ptr<TRivuDispatcherThread>& Slot, auto Thread) {
-    Slot = std::move(Thread);
-    Slot->Start();
-    GeneralEvent.Wait(kStartWaitMs);
-  };
-  Launch(ReadThread, std::make_unique<TReadThread>(*this));
-  Launch(DispThread, std::make_unique<TDispThread>(*this));
-  Launch(WriteThread, std::make_unique<TWriteThread>(*this));
-  Launch(StatusThread, std::make_unique<TStatusThread>(*this));
+  LaunchThreads(std::make_unique<TReadThread>(*this), std::make_unique<TWriteThread>(*this),
+                std::make_unique<TStatusThread>(*this));
 }
 
 void TRivuWin32Dispatcher::StopDispatcher() {

@@ -62,7 +62,6 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
  private:
   void WakeWriter(bool ForFlush) override;
   bool PurgeDriverOutput() override;
-  bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
   // ClearCommError: its error bits join those found before; the driver's
   // queue counts go to Stat. False when the call failed.
   bool TakeDriverErrors(COMSTAT& Stat);

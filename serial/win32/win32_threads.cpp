@@ -113,12 +113,13 @@ void TReadThread::Execute() {
       // compatibility layer's) keep a read with nothing to take pending
       // despite the time-outs, and a pending read would hold the read lock,
       // and with it an input flush, until bytes came. A driver that cannot
-      // tell gets a full read, which then reports why.
+      // tell gets a full read, which then reports why. Asked under the read
+      // lock, so that no input flush empties the driver in between.
+      const auto Lock = Port.LockRead();
       const std::optional<DWORD> Queued = Port.DeviceInputQueued();
       if (Queued && *Queued == 0) break;
       Want = DWORD(Scratch.size());
       if (Queued) Want = std::min(*Queued, Want);
-      const auto Lock = Port.LockRead();
       N = ReadSerial(Scratch.data(), Want, Failed);
       if (N <= 0) break;
       Total += N;
