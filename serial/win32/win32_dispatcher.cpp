@@ -10,6 +10,11 @@
 #include "serial/win32/thread_name.h"
 #include "serial/win32/win32_threads.h"
 
+namespace {
+// How long a background thread is given to end its own calls at the close.
+constexpr int kIoStopWaitMs = 3000;
+}  // namespace
+
 TRivuWin32Dispatcher::TRivuWin32Dispatcher(TDispatcherOwner* Owner, TSerialPlatform* Platform)
     : TRivuBaseDispatcher(Owner, Platform),
       Kill_(windev::MakeEvent(true)),
@@ -54,6 +59,18 @@ bool TRivuWin32Dispatcher::SetupCom(int32_t InSize, int32_t OutSize) {
   return false;
 }
 
+void TRivuWin32Dispatcher::StopIoThread(TRivuDispatcherThread* Thread) {
+  if (WaitThreadEnd(Thread, kIoStopWaitMs)) return;
+  // Each thread cancels its own call when told to end; a driver that does
+  // not end a cancelled call holds the thread. Every call on the handle is
+  // cancelled from here then, whoever made it.
+  {
+    std::lock_guard Lock(DeviceMutex_);
+    if (Device_.Valid()) ::CancelIoEx(Device_.Get(), nullptr);
+  }
+  WaitThreadEnd(Thread, -1);
+}
+
 int32_t TRivuWin32Dispatcher::CloseCom() {
   {
     std::lock_guard Lock(DispLock);
@@ -67,12 +84,12 @@ int32_t TRivuWin32Dispatcher::CloseCom() {
       std::lock_guard Lock(DeviceMutex_);
       if (Device_.Valid()) ::SetCommMask(Device_.Get(), 0);
     }
-    WaitThreadEnd(StatusThread.get(), -1);
+    StopIoThread(StatusThread.get());
     ::SetEvent(OutFlush_.Get());
-    WaitThreadEnd(WriteThread.get(), -1);
+    StopIoThread(WriteThread.get());
     ::SetEvent(Serial_.Get());
     GeneralEvent.Reset();
-    WaitThreadEnd(ReadThread.get(), -1);
+    StopIoThread(ReadThread.get());
     WaitDispThreadEnd();
   }
   int32_t Result = 0;

@@ -60,6 +60,8 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   std::optional<DWORD> DeviceInputQueued();
 
  private:
+  // Waits for an I/O thread to end at the close.
+  void StopIoThread(TRivuDispatcherThread* Thread);
   void WakeWriter(bool ForFlush) override;
   bool PurgeDriverOutput() override;
   // ClearCommError: its error bits join those found before; the driver's
