@@ -18,6 +18,8 @@ constexpr DWORD kReadWaitMs = 50;
 // bounds how long a stop request could go unseen.
 constexpr DWORD kWriteWaitMs = 100;
 constexpr DWORD kSliceMs = 100;
+// How long a cancelled call is given to end.
+constexpr DWORD kCancelWaitMs = 2000;
 constexpr DWORD kDeviceEvents = evRxChar | evCts | evDsr | evRlsd | evBreak | evErr | evRing;
 constexpr DWORD kModemEvents = evCts | evDsr | evRlsd | evRing | evRing2;
 }  // namespace
@@ -25,14 +27,14 @@ constexpr DWORD kModemEvents = evCts | evDsr | evRlsd | evRing | evRing2;
 TRivuWin32Thread::TRivuWin32Thread(TRivuWin32Dispatcher& D) : TRivuDispatcherThread(D), Port(D) {}
 
 bool TRivuWin32Thread::Stopping() const {
-  return StopRequested() || Port.GetKillThreads();
+  return Abandoned_ || StopRequested() || Port.GetKillThreads();
 }
 
-OVERLAPPED TRivuWin32Thread::NewCall() {
-  OVERLAPPED Ov{};
-  Ov.hEvent = IoEvent.Get();
-  ::ResetEvent(Ov.hEvent);
-  return Ov;
+OVERLAPPED& TRivuWin32Thread::NewCall() {
+  Call_ = OVERLAPPED{};
+  Call_.hEvent = IoEvent.Get();
+  ::ResetEvent(Call_.hEvent);
+  return Call_;
 }
 
 TIoEnd TRivuWin32Thread::EndOf(DWORD Error) {
@@ -60,8 +62,18 @@ std::optional<TIoEnd> TRivuWin32Thread::Outcome(OVERLAPPED& Ov, DWORD& Count) {
 
 TIoEnd TRivuWin32Thread::Cancel(OVERLAPPED& Ov, DWORD& Count, TIoEnd Why) {
   ::CancelIo(Port.Device());  // this thread's calls on the device
-  ::GetOverlappedResult(Port.Device(), &Ov, &Count, TRUE);
-  return Why;
+  if (::WaitForSingleObject(Ov.hEvent, kCancelWaitMs) == WAIT_OBJECT_0 ||
+      HasOverlappedIoCompleted(&Ov)) {
+    ::GetOverlappedResult(Port.Device(), &Ov, &Count, TRUE);
+    return Why;
+  }
+  // A driver that never ends a cancelled call would hold this thread, and
+  // the close, for good. The call is left to the handle's close; its record
+  // and buffer belong to this object, which outlives the close. The thread
+  // makes no further call.
+  Abandoned_ = true;
+  Port.SetKillThreads();
+  return Why == TIoEnd::Flushed ? TIoEnd::Stopped : Why;
 }
 
 TIoEnd TRivuWin32Thread::WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count) {
@@ -145,7 +157,7 @@ void TReadThread::Execute() {
 }
 
 int32_t TReadThread::ReadSerial(uint8_t* Buffer, DWORD Len, bool& Fail) {
-  OVERLAPPED Ov = NewCall();
+  OVERLAPPED& Ov = NewCall();
   DWORD Count = 0;
   if (::ReadFile(Port.Device(), Buffer, Len, &Count, &Ov)) return int32_t(Count);
   const DWORD Error = ::GetLastError();
@@ -190,7 +202,7 @@ int32_t TWriteThread::WriteSerial(uint64_t Ticket) {
       Port.CompleteFlush();
       return 0;
     }
-    OVERLAPPED Ov = NewCall();
+    OVERLAPPED& Ov = NewCall();
     DWORD Count = 0;
     TIoEnd End = TIoEnd::Done;
     if (!::WriteFile(Port.Device(), Block.data() + Sent, DWORD(Block.size() - Sent), &Count, &Ov)) {
@@ -260,7 +272,7 @@ void TStatusThread::Execute() {
   int32_t Result = 0;
   int Empty = 0;
   while (!Stopping()) {
-    DWORD Events = 0;
+    DWORD& Events = Events_;  // a member, as the call record is
     const TIoEnd End = WaitSerialEvent(Events);
     if (Stopping()) break;
     if (End == TIoEnd::Failed) {
@@ -293,7 +305,7 @@ void TStatusThread::Execute() {
 TIoEnd TStatusThread::WaitSerialEvent(DWORD& Events) {
   for (int Try = 0;; ++Try) {
     Events = 0;
-    OVERLAPPED Ov = NewCall();
+    OVERLAPPED& Ov = NewCall();
     if (::WaitCommEvent(Port.Device(), &Events, &Ov)) return TIoEnd::Done;
     const DWORD Error = ::GetLastError();
     if (Error == ERROR_INVALID_PARAMETER && (Mask & evRing2) && Try == 0) {

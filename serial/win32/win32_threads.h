@@ -34,7 +34,9 @@ class TRivuWin32Thread : public TRivuDispatcherThread {
   // The end of the call on Ov once IoEvent is signalled; nothing while the
   // call is still under way.
   std::optional<TIoEnd> Outcome(OVERLAPPED& Ov, DWORD& Count);
-  // Cancels the call pending on Ov, waits until it has let go, and returns Why.
+  // Cancels the call pending on Ov, waits until it has let go, and returns
+  // Why. A call that does not end within a while is given up: the threads
+  // then end (a flush's cancel reads as Stopped).
   TIoEnd Cancel(OVERLAPPED& Ov, DWORD& Count, TIoEnd Why);
   // The end of a call that failed at once or completed with an error.
   TIoEnd EndOf(DWORD Error);
@@ -42,12 +44,17 @@ class TRivuWin32Thread : public TRivuDispatcherThread {
   // read failure, whichever thread sees it; invalid handle (closed
   // underneath) ends the threads without an error.
   int32_t FailureCode(int32_t Own) const;
-  // A fresh record for the next call on IoEvent.
-  OVERLAPPED NewCall();
+  // A fresh record for the next call on IoEvent. It is a member, so that a
+  // call given up (see Cancel) never writes into a stack that has moved on.
+  OVERLAPPED& NewCall();
 
   TRivuWin32Dispatcher& Port;
   windev::THandle IoEvent;
   DWORD DeviceError = 0;
+
+ private:
+  OVERLAPPED Call_{};
+  bool Abandoned_ = false;  // a cancelled call never ended
 };
 
 // Wakes when the status thread reports received bytes (and at least every
@@ -99,4 +106,5 @@ class TStatusThread : public TRivuWin32Thread {
   // the driver does not know it.
   TIoEnd WaitSerialEvent(DWORD& Events);
   DWORD Mask = 0;
+  DWORD Events_ = 0;
 };
