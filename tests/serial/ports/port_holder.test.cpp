@@ -27,14 +27,15 @@ TEST(PortHolder, NamesTheProgramAndProcessThatHoldTheDevice) {
   own.ownGroup = true;
   e2e::TChild holder("/usr/bin/flock", {"-o", line.Path(), "/bin/sleep", "60"}, own);
   ASSERT_TRUE(holder.Started());
+  // Between fork and exec the child is still a copy of this program holding the
+  // inherited descriptor, so wait for the name to change, not just the count.
   std::vector<TPortHolder> found;
+  const auto other = [&] { return found[0].Pid == ::getpid() ? found[1] : found[0]; };
   ASSERT_TRUE(WaitUntil([&] {
     found = FindPortHolders(line.Path());
-    return found.size() == 2;
-  }));
-  const TPortHolder& other = found[0].Pid == ::getpid() ? found[1] : found[0];
-  EXPECT_EQ(other.Pid, holder.Pid());
-  EXPECT_EQ(other.Program, "flock");
+    return found.size() == 2 && other().Program == "flock";
+  })) << HeldText(found);
+  EXPECT_EQ(other().Pid, holder.Pid());
   EXPECT_NE(HeldText(found).find("flock (pid " + std::to_string(holder.Pid()) + ")"),
             std::string::npos);
 }
