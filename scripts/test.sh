@@ -2,16 +2,19 @@
 # Installs what is missing, builds and runs the whole test suite.
 # Usage: scripts/test.sh [preset ...]   (presets: default, asan, tsan; default when none)
 #        scripts/test.sh package           the Debian package in a fresh Debian 12 root
+#        scripts/test.sh fresh             the run and test commands in fresh Debian 12 roots
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 presets=("$@")
 ((${#presets[@]})) || presets=(default)
 for preset in "${presets[@]}"; do
-  if [ "$preset" = package ]; then
-    scripts/package_test.sh
+  case $preset in
+  package | fresh)
+    "scripts/${preset}_test.sh"
     continue
-  fi
+    ;;
+  esac
   echo "== $preset: build"
   scripts/build.sh "$preset"
   echo "== $preset: test"

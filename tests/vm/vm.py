@@ -185,12 +185,28 @@ def raw_open(path):
     return fd
 
 
+def accelerator():
+    """KVM only where the processor shows virtualisation: some machines have a
+    /dev/kvm whose guests hang at boot. VM_ACCEL=tcg or kvm decides instead."""
+    chosen = os.environ.get("VM_ACCEL")
+    if chosen:
+        return chosen
+    if not os.access("/dev/kvm", os.R_OK | os.W_OK):
+        return "tcg"
+    try:
+        with open("/proc/cpuinfo") as f:
+            flags = set(re.findall(r"^flags\s*:(.*)$", f.read(), re.M)[0].split())
+    except (OSError, IndexError):
+        return "tcg"
+    return "kvm" if flags & {"vmx", "svm"} else "tcg"
+
+
 class Machine:
     """QEMU with both serial devices; the guest's console on a pipe."""
 
     def __init__(self, kernel, initrd, folder):
         self.monitor_path = os.path.join(folder, "monitor")
-        accel = "kvm" if os.access("/dev/kvm", os.R_OK | os.W_OK) else "tcg"
+        accel = accelerator()
         self.proc = subprocess.Popen(
             ["qemu-system-x86_64", "-accel", accel, "-m", "512", "-smp", os.environ.get("VM_CPUS", "2"), "-display", "none",
              "-no-reboot", "-nic", "none", "-kernel", os.path.join(kernel, "vmlinuz"),
