@@ -67,15 +67,18 @@ fi
 wait_limit=${ZEDAZI_DEPS_WAIT:-300}
 deadline=$((SECONDS + wait_limit))
 errors=$(mktemp)
-trap 'rm -f "$errors"' EXIT
+output=$(mktemp)
+trap 'rm -f "$errors" "$output"' EXIT
 apt_get() {
   local told=0
   while :; do
-    if $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=0 "$@" 2>"$errors"; then
-      cat "$errors" >&2
+    if $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=0 "$@" >"$output" 2>"$errors"; then
+      # Warnings only; dpkg's and debconf's chatter stays out of the way.
+      grep -E '^(W|E):' "$errors" >&2 || true
       return 0
     fi
     if ! grep -qE "Could not get lock|Unable to lock|Unable to acquire the dpkg frontend lock" "$errors"; then
+      tail -30 "$output" >&2
       cat "$errors" >&2
       echo "deps: apt-get $1 failed" >&2
       exit 1
@@ -93,6 +96,8 @@ apt_get() {
     sleep 2
   done
 }
+started=$SECONDS
 echo "deps: installing ${missing[*]}"
 apt_get update -qq
 apt_get install -y -qq --no-install-recommends "${missing[@]}"
+echo "deps: ${#missing[@]} packages and what they need installed in $((SECONDS - started)) s"

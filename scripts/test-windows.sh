@@ -8,6 +8,8 @@ set -euo pipefail
 unit_only=0
 [ "${1:-}" = --unit-only ] && unit_only=1
 cd "$(dirname "$0")/.."
+# Wine, and the simulator's build and the echo line's interpreter.
+scripts/deps.sh test windows
 root=$PWD
 win=$root/build/windows/zedazi
 exe=$win/tools/recv/zedazi-recv.exe
