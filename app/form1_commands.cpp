@@ -1,78 +1,85 @@
-// The two commands of the main window and the end of a download when the
-// window closes.
-#include <QCloseEvent>
-#include <QCoreApplication>
+#include "app/form1_commands.h"
 
-#include "app/form1.h"
+#include "app/form1_layout.h"
 #include "app/graphics/glyph_data.h"
 #include "app/graphics/glyph_streams.h"
-#include "app/skin/memo.h"
-#include "app/skin/speed_button.h"
-#include "app/window_view.h"
 #include "download/task_state.h"
 
-void TForm1::SpeedButton1Click(QObject*) {
-  Memo1->Clear();
+TForm1Commands::TForm1Commands(TForm1Controls& Controls, TRivuComPort& Port, TDownloadView& View)
+    : controls_(Controls), port_(Port), view_(View), link_(Port) {}
+
+void TForm1Commands::InitPort() {
+  port_.SetBaud(115200);
+  port_.SetInSize(16384);
+  port_.SetOutSize(16384);
+  port_.SetRTS(false);
+  port_.SetTraceName("RIVU.TRC");
+  port_.SetTraceHex(false);
+  port_.SetLogName("RIVU.LOG");
+}
+
+void TForm1Commands::SpeedButton1Click() {
+  controls_.MemoClear();
   // The port decides, not the caption.
-  if (RivuComPort1.Open()) {
+  if (port_.Open()) {
     Disconnect();
   } else {
     Connect();
   }
 }
 
-void TForm1::Disconnect() {
+void TForm1Commands::Disconnect() {
   if (TaskRunning) {
-    Memo1->SetText(QStringLiteral("Terminating Download task..."));
+    controls_.MemoSetText("Terminating Download task...");
     // Only asks; the task ends by itself, and TaskDone reports it.
     if (task_) task_->RequestStop();
   }
   // A task inside a port call meanwhile gets ECommNotOpen from here on.
-  RivuComPort1.SetOpen(false);
-  Memo1->SetText(QStringLiteral("Port closed"));
+  port_.SetOpen(false);
+  controls_.MemoSetText("Port closed");
   SavedGlyphStream.SetPosition(0);
-  SpeedButton1->Glyph().LoadFromStream(SavedGlyphStream);
-  SpeedButton1->GlyphChanged();
-  SpeedButton1->SetCaption(QStringLiteral(" Connect"));
+  controls_.ConnectGlyph().LoadFromStream(SavedGlyphStream);
+  controls_.ConnectGlyphChanged();
+  controls_.SetConnectCaption(Form1Layout::ConnectCaption);
 }
 
-void TForm1::Connect() {
-  RivuComPort1.SetComNumber(0);  // so that opening asks for the port
-  RivuComPort1.SetBaud(115200);
-  RivuComPort1.SetDataBits(8);
-  RivuComPort1.SetStopBits(1);
-  RivuComPort1.SetParity(pNone);
-  RivuComPort1.SetOpen(true);
-  Memo1->SetText(QStringLiteral("Port opened"));
+void TForm1Commands::Connect() {
+  port_.SetComNumber(0);  // so that opening asks for the port
+  port_.SetBaud(115200);
+  port_.SetDataBits(8);
+  port_.SetStopBits(1);
+  port_.SetParity(pNone);
+  port_.SetOpen(true);
+  controls_.MemoSetText("Port opened");
   // Both streams start afresh, so that they keep one picture each however
   // often the port is opened.
   SavedGlyphStream.Clear();
-  SpeedButton1->Glyph().SaveToStream(SavedGlyphStream);
+  controls_.ConnectGlyph().SaveToStream(SavedGlyphStream);
   ConnectedGlyphStream.Clear();
   ConnectedGlyphStream.Write(ConnectedGlyph.data(), ConnectedGlyph.size());
   ConnectedGlyphStream.SetPosition(0);
-  SpeedButton1->Glyph().LoadFromStream(ConnectedGlyphStream);
-  SpeedButton1->GlyphChanged();
-  SpeedButton1->SetCaption(QStringLiteral(" DisCnct"));
-  RivuComPort1.FlushInBuffer();
-  RivuComPort1.FlushOutBuffer();
+  controls_.ConnectGlyph().LoadFromStream(ConnectedGlyphStream);
+  controls_.ConnectGlyphChanged();
+  controls_.SetConnectCaption(Form1Layout::DisconnectCaption);
+  port_.FlushInBuffer();
+  port_.FlushOutBuffer();
 }
 
-void TForm1::SpeedButton2Click(QObject*) {
-  Memo1->Clear();
-  if (!RivuComPort1.Open()) {
-    Memo1->SetText(QStringLiteral("Please, connect first"));
+void TForm1Commands::SpeedButton2Click() {
+  controls_.MemoClear();
+  if (!port_.Open()) {
+    controls_.MemoSetText("Please, connect first");
     return;
   }
   if (TaskRunning) {
-    Memo1->SetText(QStringLiteral("Task is already running!!!"));
+    controls_.MemoSetText("Task is already running!!!");
     return;
   }
   // Set here rather than by the task once it runs, so that no second Receive
   // can start a second task in between.
   TaskRunning = true;
   try {
-    task_ = std::make_unique<UpThread>(link_, *view_, timings_);
+    task_ = std::make_unique<UpThread>(link_, view_, timings_);
     task_->Start();
   } catch (...) {
     task_.reset();
@@ -81,24 +88,16 @@ void TForm1::SpeedButton2Click(QObject*) {
   }
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
-  EndTask();
-  QWidget::closeEvent(event);
-}
-
-void TForm1::EndTask() {
+void TForm1Commands::EndTask() {
   if (!task_) return;
   task_->RequestStop();
-  view_->CancelPrompts();
+  controls_.CancelPrompts();
   try {
-    RivuComPort1.SetOpen(false);  // wakes the task from any wait on the port
+    port_.SetOpen(false);  // wakes the task from any wait on the port
   } catch (...) {
     // Closing raises nothing the user could act on now; the port is gone.
   }
   // The task's last calls and its TaskDone arrive as events; TaskDone's
   // follow-up releases the task. User input waits until the window is gone.
-  while (task_) {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents |
-                                    QEventLoop::ExcludeUserInputEvents);
-  }
+  controls_.ProcessEventsUntil([this] { return !task_; });
 }

@@ -1,7 +1,5 @@
 #include "app/graphics/bitmap.h"
 
-#include <QByteArray>
-
 namespace {
 
 constexpr std::size_t kFileHeaderSize = 14;
@@ -17,15 +15,9 @@ std::uint32_t ReadLe32(const std::uint8_t* p) {
 }  // namespace
 
 void TBitmap::LoadFromBytes(std::span<const std::uint8_t> bmp) {
-  if (bmp.size() < kHeadersSize || bmp[0] != 'B' || bmp[1] != 'M')
-    throw EInvalidGraphic("Bitmap image is not valid");
-  QImage image;
-  const QByteArray data(reinterpret_cast<const char*>(bmp.data()),
-                        static_cast<qsizetype>(bmp.size()));
-  if (!image.loadFromData(data, "BMP") || image.isNull())
-    throw EInvalidGraphic("Bitmap image is not valid");
+  TPixels pixels = DecodeBmp(bmp);
   bytes_.assign(bmp.begin(), bmp.end());
-  image_ = std::move(image);
+  pixels_ = std::move(pixels);
 }
 
 void TBitmap::LoadFromStream(TMemoryStream& stream) {

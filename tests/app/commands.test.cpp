@@ -7,13 +7,13 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/error_box.h"
 #include "app/graphics/glyph_data.h"
 #include "app/graphics/glyph_streams.h"
-#include "app/skin/progress_bar.h"
-#include "app/skin/radio_group.h"
-#include "app/skin/speed_button.h"
-#include "app/window_view.h"
+#include "app/qt/error_box.h"
+#include "app/qt/skin/progress_bar.h"
+#include "app/qt/skin/radio_group.h"
+#include "app/qt/skin/speed_button.h"
+#include "app/qt/window_view.h"
 #include "download/content_type.h"
 #include "tests/app/window_fixture.h"
 
@@ -125,7 +125,7 @@ TEST_F(CommandsTest, ConnectedGlyphSwapsTheSameTwoPicturesEveryTime) {
     Form().SpeedButton1->click();
     ASSERT_TRUE(Form().RivuComPort1.Open()) << i;
     ASSERT_TRUE(SameBytes(Form().SpeedButton1->Glyph(), ConnectedGlyph)) << i;
-    ASSERT_EQ(Form().SpeedButton1->Glyph().Image(), TBitmap(ConnectedGlyph).Image()) << i;
+    ASSERT_EQ(Form().SpeedButton1->Glyph().Pixels(), TBitmap(ConnectedGlyph).Pixels()) << i;
     Form().SpeedButton1->click();
     ASSERT_FALSE(Form().RivuComPort1.Open()) << i;
     ASSERT_TRUE(SameBytes(Form().SpeedButton1->Glyph(), SpeedButton1Glyph)) << i;

@@ -1,4 +1,4 @@
-#include "app/error_box.h"
+#include "app/qt/error_box.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <QTimer>
 
 #include "app/application.h"
-#include "app/save_dialog.h"
+#include "app/qt/save_dialog.h"
 #include "tests/app/test_app.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/form1.h"
+#include "app/qt/form1.h"
 
 #include <gtest/gtest.h>
 
@@ -7,14 +7,14 @@
 
 #include "app/application.h"
 #include "app/graphics/glyph_data.h"
-#include "app/skin/image_panel.h"
-#include "app/skin/memo.h"
-#include "app/skin/progress_bar.h"
-#include "app/skin/radio_group.h"
-#include "app/skin/skin_form.h"
-#include "app/skin/speed_button.h"
-#include "app/skin/title_bar.h"
-#include "app/skin/url_label.h"
+#include "app/qt/skin/image_panel.h"
+#include "app/qt/skin/memo.h"
+#include "app/qt/skin/progress_bar.h"
+#include "app/qt/skin/radio_group.h"
+#include "app/qt/skin/skin_form.h"
+#include "app/qt/skin/speed_button.h"
+#include "app/qt/skin/title_bar.h"
+#include "app/qt/skin/url_label.h"
 #include "tests/app/test_app.h"
 
 namespace {

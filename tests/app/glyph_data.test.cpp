@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "app/graphics/bitmap.h"
 #include "app/graphics/glyph_streams.h"
@@ -111,7 +113,8 @@ TEST(ApplicationIcon, Is32x32With256Colours) {
   EXPECT_EQ(Le(ApplicationIcon, 28, 2), 8u);
   const TBitmap icon(ApplicationIcon);
   EXPECT_EQ(icon.Width(), 32);
-  EXPECT_GT(qGreen(icon.Image().pixel(16, 28)), qRed(icon.Image().pixel(16, 28)) + 40);
+  const std::uint32_t c = icon.Pixels().At(16, 28);
+  EXPECT_GT(int(c >> 8 & 0xff), int(c >> 16 & 0xff) + 40);  // green over red
 }
 
 TEST(GlyphStreams, StartEmpty) {
@@ -179,6 +182,102 @@ TEST(Bitmap, RejectsBadStreamsAndKeepsItsPicture) {
     EXPECT_EQ(bmp.Bytes().size(), 9270u);
     EXPECT_EQ(bmp.Bytes()[100], SpeedButton2Glyph[100]);
   }
+}
+
+// A BMP file of W x H at Bits a pixel; pixel (x, y) from the top-left is
+// Value(x, y): a palette index up to 8 bits, else 0xRRGGBB.
+std::vector<std::uint8_t> MakeBmp(int w, int h, int bits, bool topDown,
+                                  std::uint32_t (*value)(int, int)) {
+  const std::size_t colours = bits <= 8 ? std::size_t(1) << bits : 0;
+  const std::size_t stride = (std::size_t(w) * bits + 31) / 32 * 4;
+  const std::size_t offset = 54 + 4 * colours, size = offset + stride * std::size_t(h);
+  std::vector<std::uint8_t> d(size);
+  auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) d[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
+  };
+  d[0] = 'B', d[1] = 'M';
+  put(2, std::uint32_t(size), 4), put(10, std::uint32_t(offset), 4), put(14, 40, 4);
+  put(18, std::uint32_t(w), 4), put(22, std::uint32_t(topDown ? -h : h), 4);
+  put(26, 1, 2), put(28, std::uint32_t(bits), 2);
+  for (std::size_t i = 0; i < colours; ++i)
+    put(54 + 4 * i, std::uint32_t(i * 0x3b1d07u) & 0xffffffu, 4);
+  for (int y = 0; y < h; ++y) {
+    const std::size_t row = offset + stride * std::size_t(topDown ? y : h - 1 - y);
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t v = value(x, y);
+      if (bits >= 24) {
+        put(row + std::size_t(x) * std::size_t(bits / 8), v, 3);
+      } else {
+        const std::size_t bit = std::size_t(x) * std::size_t(bits);
+        d[row + bit / 8] |= std::uint8_t(v << (8 - bits - int(bit % 8)));
+      }
+    }
+  }
+  return d;
+}
+
+// The decoder reads what the toolkit's own BMP reader reads, pixel for pixel:
+// the built-in pictures and every depth, bottom-up and top-down.
+TEST(DecodeBmp, ReadsWhatTheToolkitReads) {
+  std::vector<std::pair<const char*, std::vector<std::uint8_t>>> files = {
+      {"ConnectedGlyph", {ConnectedGlyph.begin(), ConnectedGlyph.end()}},
+      {"ApplicationIcon", {ApplicationIcon.begin(), ApplicationIcon.end()}},
+      {"1 bit", MakeBmp(
+                    13, 5, 1, false, +[](int x, int y) { return std::uint32_t((x + y) & 1); })},
+      {"4 bits",
+       MakeBmp(
+           7, 6, 4, false, +[](int x, int y) { return std::uint32_t(x * 7 + y * 3) & 15; })},
+      {"8 bits",
+       MakeBmp(
+           5, 9, 8, true, +[](int x, int y) { return std::uint32_t(x * 7 + y * 3) & 255; })},
+      {"24 bits", MakeBmp(
+                      5, 3, 24, false,
+                      +[](int x, int y) { return std::uint32_t(x * 0x10305 + y * 0x70b00); })},
+      {"24 bits top-down",
+       MakeBmp(
+           6, 4, 24, true, +[](int x, int y) { return std::uint32_t(x * 0x10305 + y * 0x70b00); })},
+  };
+  for (const auto& [name, bmp] : files) {
+    QImage expected;
+    ASSERT_TRUE(expected.loadFromData(bmp.data(), int(bmp.size()), "BMP")) << name;
+    const TPixels got = DecodeBmp(bmp);
+    ASSERT_EQ(got.Width, expected.width()) << name;
+    ASSERT_EQ(got.Height, expected.height()) << name;
+    for (int y = 0; y < got.Height; ++y)
+      for (int x = 0; x < got.Width; ++x)
+        ASSERT_EQ(got.At(x, y), expected.pixel(x, y) | 0xff000000u)
+            << name << " at " << x << "," << y;
+  }
+}
+
+TEST(DecodeBmp, RefusesWhatItCannotShow) {
+  const auto good = MakeBmp(
+      4, 4, 24, false, +[](int, int) { return 0x123456u; });
+  struct Bad {
+    const char* why;
+    std::size_t at;
+    std::uint32_t value;
+    int bytes;
+  };
+  const Bad bads[] = {
+      {"no BM", 0, 'X', 1},
+      {"zero width", 18, 0, 4},
+      {"zero height", 22, 0, 4},
+      {"two planes", 26, 2, 2},
+      {"7 bits a pixel", 28, 7, 2},
+      {"run-length coded", 30, 1, 4},
+      {"rows beyond the data", 22, 5, 4},
+      {"pixels beyond the file", 10, 0x7fffffff, 4},
+      {"too large", 18, 1u << 24, 4},
+      {"short header", 14, 12, 4},
+  };
+  for (const Bad& b : bads) {
+    auto d = good;
+    for (int i = 0; i < b.bytes; ++i) d[b.at + std::size_t(i)] = std::uint8_t(b.value >> (8 * i));
+    EXPECT_THROW(DecodeBmp(d), EInvalidGraphic) << b.why;
+  }
+  EXPECT_THROW(DecodeBmp(std::span(good).first(53)), EInvalidGraphic) << "cut headers";
+  EXPECT_NO_THROW(DecodeBmp(good));
 }
 
 }  // namespace

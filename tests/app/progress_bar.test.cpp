@@ -1,10 +1,10 @@
-#include "app/skin/progress_bar.h"
+#include "app/qt/skin/progress_bar.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "app/skin/theme.h"
+#include "app/qt/skin/theme.h"
 #include "tests/app/test_app.h"
 
 namespace {

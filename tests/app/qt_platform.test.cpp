@@ -1,5 +1,5 @@
 // The serial component's platform on Qt.
-#include "app/qt_platform.h"
+#include "app/qt/qt_platform.h"
 
 #include <gtest/gtest.h>
 

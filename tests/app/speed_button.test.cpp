@@ -1,7 +1,8 @@
-#include "app/skin/speed_button.h"
+#include "app/qt/skin/speed_button.h"
 
 #include <gtest/gtest.h>
 
+#include "app/graphics/glyph.h"
 #include "app/graphics/glyph_data.h"
 #include "tests/app/test_app.h"
 
@@ -28,12 +29,14 @@ TEST(SpeedButtonLayout, CentresCaptionAndGlyphAsOneGroup) {
   }
 }
 
-QImage Checker(int w, int h, QRgb corner, QRgb other) {
-  QImage img(w, h, QImage::Format_RGB32);
-  img.fill(other);
-  img.setPixel(0, 0, corner);
-  img.setPixel(w - 1, h - 1, corner);
-  return img;
+TPixels Checker(int w, int h, QRgb corner, QRgb other) {
+  TPixels p{w, h, std::vector<std::uint32_t>(std::size_t(w * h), other)};
+  p.Argb.front() = p.Argb.back() = corner;
+  return p;
+}
+
+QImage GlyphImage(const TPixels& bitmap, bool enabled) {
+  return ToQImage(GlyphPixels(bitmap, enabled));
 }
 
 TEST(GlyphImage, TopLeftColourIsTransparent) {
@@ -45,11 +48,10 @@ TEST(GlyphImage, TopLeftColourIsTransparent) {
 }
 
 TEST(GlyphImage, DoubleWidthHoldsNormalAndDisabledImages) {
-  QImage pair(8, 4, QImage::Format_RGB32);
-  pair.fill(qRgb(0, 0, 255));
+  TPixels pair = Checker(8, 4, qRgb(0, 0, 255), qRgb(0, 0, 255));
   for (int y = 0; y < 4; ++y)
-    for (int x = 4; x < 8; ++x) pair.setPixel(x, y, qRgb(255, 0, 0));
-  pair.setPixel(0, 0, qRgb(1, 2, 3));
+    for (int x = 4; x < 8; ++x) pair.Argb[std::size_t(y * 8 + x)] = qRgb(255, 0, 0);
+  pair.Argb[0] = qRgb(1, 2, 3);
   const QImage normal = GlyphImage(pair, true);
   const QImage disabled = GlyphImage(pair, false);
   ASSERT_EQ(normal.size(), QSize(4, 4));

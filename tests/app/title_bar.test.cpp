@@ -1,4 +1,4 @@
-#include "app/skin/title_bar.h"
+#include "app/qt/skin/title_bar.h"
 
 #include <gtest/gtest.h>
 

@@ -13,9 +13,9 @@
 #include <chrono>
 #include <memory>
 
-#include "app/form1.h"
-#include "app/skin/memo.h"
-#include "app/qt_platform.h"
+#include "app/qt/form1.h"
+#include "app/qt/qt_platform.h"
+#include "app/qt/skin/memo.h"
 #include "download/task_state.h"
 #include "tests/serial/port_scratch.h"
 #include "tools/boxsim/simulator.h"

@@ -1,6 +1,6 @@
 // The download task's view: calls from the task thread take effect on the
 // window in order; message boxes and the save dialog leave the window usable.
-#include "app/window_view.h"
+#include "app/qt/window_view.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <limits>
 #include <thread>
 
-#include "app/skin/progress_bar.h"
-#include "app/skin/radio_group.h"
-#include "app/skin/speed_button.h"
+#include "app/qt/skin/progress_bar.h"
+#include "app/qt/skin/radio_group.h"
+#include "app/qt/skin/speed_button.h"
 #include "tests/app/window_fixture.h"
 #include "tests/serial/temp_folder.h"
 

@@ -17,10 +17,9 @@ struct TButtonLayout {
 // toward zero.
 TButtonLayout SpeedButtonLayout(QSize button, QSize caption, QSize glyph);
 
-// The glyph as drawn: the colour of the top-left pixel becomes transparent, and a
-// bitmap twice as wide as high yields its left half (normal) or right half
-// (disabled). A disabled button with a single image shows it greyed.
-QImage GlyphImage(const QImage& bitmap, bool enabled);
+// Pixels as the toolkit's image, and a bitmap's glyph as drawn (GlyphPixels).
+QImage ToQImage(const TPixels& pixels);
+QImage GlyphImage(const TBitmap& bitmap, bool enabled);
 
 class TSpeedButton : public QAbstractButton {
   Q_OBJECT

@@ -6,12 +6,12 @@
 #include <cstring>
 
 #include "app/graphics/bitmap.h"
-#include "app/form1.h"
 #include "app/graphics/glyph_data.h"
-#include "app/skin/memo.h"
-#include "app/skin/progress_bar.h"
-#include "app/skin/radio_group.h"
-#include "app/skin/speed_button.h"
+#include "app/qt/form1.h"
+#include "app/qt/skin/memo.h"
+#include "app/qt/skin/progress_bar.h"
+#include "app/qt/skin/radio_group.h"
+#include "app/qt/skin/speed_button.h"
 
 int main(int argc, char** argv) {
   const bool busy = argc == 3 && std::strcmp(argv[1], "--busy") == 0;

@@ -1,4 +1,4 @@
-#include "app/save_dialog.h"
+#include "app/qt/save_dialog.h"
 
 #include <QFileDialog>
 #include <QRegularExpression>

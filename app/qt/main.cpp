@@ -10,12 +10,12 @@
 #include <optional>
 
 #include "app/application.h"
-#include "app/error_box.h"
-#include "app/form1.h"
 #include "app/graphics/bitmap.h"
 #include "app/graphics/glyph_data.h"
-#include "app/qt_platform.h"
-#include "app/skin/speed_button.h"
+#include "app/qt/error_box.h"
+#include "app/qt/form1.h"
+#include "app/qt/qt_platform.h"
+#include "app/qt/skin/speed_button.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(title);
     QApplication::setDesktopFileName(QString::fromLatin1(DesktopFileName));
     QApplication::setWindowIcon(
-        QIcon(QPixmap::fromImage(GlyphImage(TBitmap(ApplicationIcon).Image(), true))));
+        QIcon(QPixmap::fromImage(GlyphImage(TBitmap(ApplicationIcon), true))));
     // Before the window: its port component takes the platform when created.
     SetSerialPlatform(&platform);
     TForm1 Form1;

@@ -1,4 +1,4 @@
-#include "app/skin/title_bar.h"
+#include "app/qt/skin/title_bar.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -6,9 +6,9 @@
 #include <span>
 
 #include "app/graphics/bitmap.h"
-#include "app/skin/child.h"
 #include "app/graphics/glyph_data.h"
-#include "app/skin/speed_button.h"
+#include "app/qt/skin/child.h"
+#include "app/qt/skin/speed_button.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ TSkinTitleBar::TSkinTitleBar(const QString& title, QWidget* parent)
       right_(TSkinTheme::TitleRight()) {
   setFixedHeight(kHeight);
   setFont(TSkinTheme::TitleFont());
-  icon_ = GlyphImage(TBitmap(ApplicationIcon).Image(), true);
+  icon_ = GlyphImage(TBitmap(ApplicationIcon), true);
   const TTitleButtonKind kinds[] = {TTitleButtonKind::Menu, TTitleButtonKind::Minimize,
                                     TTitleButtonKind::Maximize, TTitleButtonKind::Close};
   for (std::size_t i = 0; i < buttons_.size(); ++i)

@@ -8,10 +8,10 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/save_dialog.h"
-#include "app/skin/theme.h"
-#include "download/com_port_link.h"
-#include "download/up_thread.h"
+#include "app/form1_commands.h"
+#include "app/form1_layout.h"
+#include "app/qt/save_dialog.h"
+#include "app/qt/skin/theme.h"
 #include "serial/component/com_port.h"
 
 class TSkinForm;
@@ -24,11 +24,11 @@ class TSkinRadioGroup;
 class TSkinRadioButton;
 class TWindowView;
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, private TForm1Controls {
   Q_OBJECT
  public:
-  static constexpr int kClientWidth = 477;
-  static constexpr int kClientHeight = 382;
+  static constexpr int kClientWidth = Form1Layout::ClientWidth;
+  static constexpr int kClientHeight = Form1Layout::ClientHeight;
 
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
@@ -51,7 +51,7 @@ class TForm1 : public QWidget {
   TSkinRadioButton* NET_RB;
 
   // For tests only: the pauses of the next downloads (programs use the defaults).
-  void UseTaskTimings(const TTaskTimings& Timings) { timings_ = Timings; }
+  void UseTaskTimings(const TTaskTimings& Timings) { commands_->UseTaskTimings(Timings); }
   // The download's view, through which tests reach its message boxes.
   TWindowView& View() { return *view_; }
 
@@ -67,15 +67,18 @@ class TForm1 : public QWidget {
 
  private:
   void RunCommand(void (TForm1::*command)(QObject*), QObject* sender);
-  void Disconnect();
-  void Connect();
-  // Stops a running task, cancels its dialogs, closes the port and waits for
-  // the task to end while the window goes on running its events.
-  void EndTask();
 
-  // Declared after the port, so that they go first.
-  TComPortLink link_;
-  TTaskTimings timings_;
+  // The controls the commands touch.
+  void MemoClear() override;
+  void MemoSetText(std::string_view Text) override;
+  TBitmap& ConnectGlyph() override;
+  void ConnectGlyphChanged() override;
+  void SetConnectCaption(std::string_view Caption) override;
+  void CancelPrompts() override;
+  void ProcessEventsUntil(const std::function<bool()>& Done) override;
+
+  // Declared after the port, so that they go first; the task in the commands
+  // goes before the view it reports to.
   std::unique_ptr<TWindowView> view_;
-  std::unique_ptr<UpThread> task_;  // the current task; gone once TaskDone has run
+  std::unique_ptr<TForm1Commands> commands_;
 };

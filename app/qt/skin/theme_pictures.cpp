@@ -5,7 +5,7 @@
 #include <QRadialGradient>
 #include <cmath>
 
-#include "app/skin/theme.h"
+#include "app/qt/skin/theme.h"
 
 namespace {
 

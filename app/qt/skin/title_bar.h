@@ -9,7 +9,7 @@
 #include <QPoint>
 #include <array>
 
-#include "app/skin/theme.h"
+#include "app/qt/skin/theme.h"
 
 class TTitleButton : public QAbstractButton {
   Q_OBJECT

@@ -1,10 +1,11 @@
-#include "app/skin/speed_button.h"
+#include "app/qt/skin/speed_button.h"
 
 #include <QEvent>
 #include <QFocusEvent>
 #include <QPainter>
 
-#include "app/skin/theme.h"
+#include "app/graphics/glyph.h"
+#include "app/qt/skin/theme.h"
 
 TButtonLayout SpeedButtonLayout(QSize button, QSize caption, QSize glyph) {
   constexpr int s = TSpeedButton::kSpacing;
@@ -16,28 +17,16 @@ TButtonLayout SpeedButtonLayout(QSize button, QSize caption, QSize glyph) {
   return l;
 }
 
-QImage GlyphImage(const QImage& bitmap, bool enabled) {
-  if (bitmap.isNull()) return {};
-  QImage img = bitmap.convertToFormat(QImage::Format_ARGB32);
-  const QRgb transparent = img.pixel(0, 0) | 0xff000000u;
-  const bool pair = img.width() == 2 * img.height();
-  if (pair) img = img.copy(enabled ? 0 : img.height(), 0, img.height(), img.height());
-  for (int y = 0; y < img.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-    for (int x = 0; x < img.width(); ++x) {
-      // Alpha of the file does not count: only the colour decides.
-      const QRgb c = line[x] | 0xff000000u;
-      if (c == transparent) {
-        line[x] = 0;
-      } else if (!enabled && !pair) {
-        const int grey = 150 + qGray(c) / 3;
-        line[x] = qRgba(grey, grey, grey, 255);
-      } else {
-        line[x] = c;
-      }
-    }
-  }
-  return img;
+QImage ToQImage(const TPixels& pixels) {
+  if (pixels.Empty()) return {};
+  // A deep copy: the image outlives the pixels it was made from.
+  return QImage(reinterpret_cast<const uchar*>(pixels.Argb.data()), pixels.Width, pixels.Height,
+                pixels.Width * 4, QImage::Format_ARGB32)
+      .copy();
+}
+
+QImage GlyphImage(const TBitmap& bitmap, bool enabled) {
+  return ToQImage(GlyphPixels(bitmap.Pixels(), enabled));
 }
 
 TSpeedButton::TSpeedButton(QWidget* parent) : QAbstractButton(parent) {
@@ -57,8 +46,8 @@ void TSpeedButton::SetGlyph(const TBitmap& glyph) {
 }
 
 void TSpeedButton::GlyphChanged() {
-  normal_ = GlyphImage(glyph_.Image(), true);
-  disabled_ = GlyphImage(glyph_.Image(), false);
+  normal_ = GlyphImage(glyph_, true);
+  disabled_ = GlyphImage(glyph_, false);
   repaint();
 }
 

@@ -1,13 +1,13 @@
-#include "app/skin/skin_form.h"
+#include "app/qt/skin/skin_form.h"
 
 #include <QMenu>
 #include <QPainter>
 #include <QShortcut>
 #include <memory>
 
-#include "app/skin/child.h"
-#include "app/skin/theme.h"
-#include "app/skin/title_bar.h"
+#include "app/qt/skin/child.h"
+#include "app/qt/skin/theme.h"
+#include "app/qt/skin/title_bar.h"
 
 namespace {
 

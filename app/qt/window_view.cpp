@@ -1,4 +1,4 @@
-#include "app/window_view.h"
+#include "app/qt/window_view.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/form1.h"
-#include "app/skin/memo.h"
-#include "app/skin/progress_bar.h"
-#include "app/qt_platform.h"
-#include "app/skin/radio_group.h"
+#include "app/qt/form1.h"
+#include "app/qt/qt_platform.h"
+#include "app/qt/skin/memo.h"
+#include "app/qt/skin/progress_bar.h"
+#include "app/qt/skin/radio_group.h"
 
 namespace {
 

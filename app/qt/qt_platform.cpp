@@ -1,9 +1,9 @@
-#include "app/qt_platform.h"
+#include "app/qt/qt_platform.h"
 
 #include <QCoreApplication>
 #include <QThread>
 
-#include "app/error_box.h"
+#include "app/qt/error_box.h"
 #include "serial/platform/queued_window.h"
 #include "serial/ui/com_select_form.h"
 

@@ -1,11 +1,11 @@
-#include "app/skin/url_label.h"
+#include "app/qt/skin/url_label.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QUrl>
 
-#include "app/skin/theme.h"
+#include "app/qt/skin/theme.h"
 
 TSkinURLLabel::TSkinURLLabel(const QString& caption, QWidget* parent)
     : QWidget(parent), caption_(caption) {

@@ -1,9 +1,9 @@
-#include "app/skin/memo.h"
+#include "app/qt/skin/memo.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
 
-#include "app/skin/theme.h"
+#include "app/qt/skin/theme.h"
 
 TSkinMemo::TSkinMemo(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);

@@ -1,11 +1,11 @@
-#include "app/skin/progress_bar.h"
+#include "app/qt/skin/progress_bar.h"
 
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "app/skin/theme.h"
+#include "app/qt/skin/theme.h"
 
 long long ProgressPercent(int position, int min, int max) {
   if (max == min) return 0;

@@ -1,4 +1,4 @@
-#include "app/skin/image_panel.h"
+#include "app/qt/skin/image_panel.h"
 
 #include <QPainter>
 

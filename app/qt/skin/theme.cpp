@@ -1,4 +1,4 @@
-#include "app/skin/theme.h"
+#include "app/qt/skin/theme.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,9 +1,9 @@
-#include "app/skin/radio_group.h"
+#include "app/qt/skin/radio_group.h"
 
 #include <QFocusEvent>
 #include <QPainter>
 
-#include "app/skin/theme.h"
+#include "app/qt/skin/theme.h"
 
 TSkinRadioGroup::TSkinRadioGroup(QWidget* parent) : QWidget(parent) {
   setFont(TSkinTheme::GroupFont());

@@ -1,0 +1,52 @@
+// Where the main window's controls sit and what they say, the same on every
+// toolkit. Rectangles are in client coordinates of the window: the title bar
+// takes its top 50 pixels.
+#pragma once
+
+namespace Form1Layout {
+
+struct TRect {
+  int Left, Top, Width, Height;
+};
+
+inline constexpr int ClientWidth = 477;
+inline constexpr int ClientHeight = 382;
+// Where the window first shows, moved in only as far as a smaller screen needs.
+inline constexpr int FirstLeft = 768;
+inline constexpr int FirstTop = 222;
+inline constexpr int TitleBarHeight = 50;
+
+inline constexpr TRect Banner{0, 50, 476, 53};
+inline constexpr TRect RadioGroup{0, 104, 153, 108};
+// The radio buttons, inside the group: left, and the top of each.
+inline constexpr int RadioLeft = 8;
+struct TRadio {
+  const char* Caption;
+  int Top;
+};
+inline constexpr TRadio Radios[] = {
+    {"Channels", 12}, {"Logo", 36}, {"Data", 60}, {"NET Config", 84}};
+inline constexpr TRect SpeedButton1{0, 216, 153, 48};
+inline constexpr TRect SpeedButton2{0, 264, 153, 48};
+inline constexpr TRect Memo1{155, 109, 321, 203};
+inline constexpr TRect ProgressBar1{0, 318, 476, 27};
+inline constexpr TRect URLLabel1{96, 344, 291, 37};
+
+inline constexpr char ConnectCaption[] = " Connect";
+inline constexpr char DisconnectCaption[] = " DisCnct";
+inline constexpr char ReceiveCaption[] = " Receive";
+
+// Keeps a window of Width x Height at the first position, moved in only as
+// far as needed to stay inside the screen's work area.
+struct TPoint {
+  int X, Y;
+};
+constexpr TPoint FirstPosition(int Width, int Height, TRect Area) {
+  auto clamp = [](int v, int lo, int hi) {
+    return v > hi ? (hi < lo ? lo : hi) : (v < lo ? lo : v);
+  };
+  return {clamp(FirstLeft, Area.Left, Area.Left + Area.Width - Width),
+          clamp(FirstTop, Area.Top, Area.Top + Area.Height - Height)};
+}
+
+}  // namespace Form1Layout
