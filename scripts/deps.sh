@@ -21,7 +21,7 @@ set_test=(
   qemu-system-x86 busybox-static python3
   desktop-file-utils appstream bash-completion groff-base debootstrap
 )
-set_windows=(g++-mingw-w64-x86-64-posix wine64 wine googletest)
+set_windows=(g++-mingw-w64-x86-64-posix wine64 wine googletest msitools)
 
 check=0
 if [ "${1:-}" = --check ]; then
