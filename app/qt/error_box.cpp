@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/application.h"
+#include "app/controls_logic.h"
 
 namespace {
 
@@ -15,8 +16,7 @@ std::unique_ptr<QMessageBox> MakeErrorBox(const QString& message, QWidget* paren
 }  // namespace
 
 QString ErrorBoxText(const QString& message) {
-  if (!message.isEmpty() && message.back() > QChar(u'.')) return message + u'.';
-  return message;
+  return QString::fromStdString(ErrorBoxText(message.toStdString()));
 }
 
 void ShowErrorBox(const QString& message, QWidget* parent) {

@@ -7,20 +7,6 @@
 
 #include "app/qt/skin/theme.h"
 
-long long ProgressPercent(int position, int min, int max) {
-  if (max == min) return 0;
-  // In double: the differences of two ints can exceed int.
-  const double pct = 100.0 * (double(position) - min) / (double(max) - min);
-  return static_cast<long long>(std::trunc(pct));
-}
-
-int ProgressFillWidth(int position, int min, int max, int width) {
-  if (min >= max || min >= position) return 0;
-  if (position > max) return width;
-  const double fill = (double(position) - min) / (double(max) - min) * width;
-  return static_cast<int>(std::trunc(fill));
-}
-
 TSkinProgressBar::TSkinProgressBar(QWidget* parent) : QWidget(parent) {
   setFont(TSkinTheme::WindowFont());
   setAttribute(Qt::WA_OpaquePaintEvent, false);

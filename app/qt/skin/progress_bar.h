@@ -5,11 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-// trunc(100 * (position - min) / (max - min)), 0 when max equals min.
-long long ProgressPercent(int position, int min, int max);
-// Filled width out of `width`: 0 when min >= max or min >= position, all of it when
-// position > max, else trunc((position - min) / (max - min) * width).
-int ProgressFillWidth(int position, int min, int max, int width);
+#include "app/controls_logic.h"
 
 class TSkinProgressBar : public QWidget {
   Q_OBJECT

@@ -4,17 +4,14 @@
 #include <QFocusEvent>
 #include <QPainter>
 
+#include "app/controls_logic.h"
 #include "app/graphics/glyph.h"
 #include "app/qt/skin/theme.h"
 
 TButtonLayout SpeedButtonLayout(QSize button, QSize caption, QSize glyph) {
-  constexpr int s = TSpeedButton::kSpacing;
-  TButtonLayout l;
-  l.glyph.setX((button.width() + caption.width() + s - glyph.width()) / 2);
-  l.caption.setX(l.glyph.x() - caption.width() - s);
-  l.glyph.setY((button.height() - glyph.height()) / 2);
-  l.caption.setY((button.height() - caption.height()) / 2);
-  return l;
+  const TButtonPlaces p = PlaceCaptionAndGlyph(button.width(), button.height(), caption.width(),
+                                               caption.height(), glyph.width(), glyph.height());
+  return {{p.CaptionLeft, p.CaptionTop}, {p.GlyphLeft, p.GlyphTop}};
 }
 
 QImage ToQImage(const TPixels& pixels) {

@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QSize>
 
+#include "app/controls_logic.h"
 #include "app/graphics/bitmap.h"
 
 struct TButtonLayout {
@@ -24,7 +25,7 @@ QImage GlyphImage(const TBitmap& bitmap, bool enabled);
 class TSpeedButton : public QAbstractButton {
   Q_OBJECT
  public:
-  static constexpr int kSpacing = 4;
+  static constexpr int kSpacing = SpeedButtonSpacing;
 
   explicit TSpeedButton(QWidget* parent = nullptr);
 

@@ -1,0 +1,31 @@
+// The rules of the window's controls that do not depend on a toolkit: the
+// progress caption and fill, the buttons' caption-and-glyph layout and the
+// error box's text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// trunc(100 * (position - min) / (max - min)), 0 when max equals min.
+long long ProgressPercent(int position, int min, int max);
+// Filled width out of `width`: 0 when min >= max or min >= position, all of it when
+// position > max, else trunc((position - min) / (max - min) * width).
+int ProgressFillWidth(int position, int min, int max, int width);
+
+// Caption left, glyph right, SpeedButtonSpacing pixels apart, the group centred
+// in the button; halves round toward zero.
+inline constexpr int SpeedButtonSpacing = 4;
+struct TButtonPlaces {
+  int CaptionLeft, CaptionTop, GlyphLeft, GlyphTop;
+};
+constexpr TButtonPlaces PlaceCaptionAndGlyph(int buttonWidth, int buttonHeight, int captionWidth,
+                                             int captionHeight, int glyphWidth, int glyphHeight) {
+  const int glyphLeft = (buttonWidth + captionWidth + SpeedButtonSpacing - glyphWidth) / 2;
+  return {glyphLeft - captionWidth - SpeedButtonSpacing, (buttonHeight - captionHeight) / 2,
+          glyphLeft, (buttonHeight - glyphHeight) / 2};
+}
+
+// The text the error box shows: the message, with a "." appended when it is
+// not empty and its last character sorts after "." (UTF-8; any character
+// beyond ASCII sorts after it).
+std::string ErrorBoxText(std::string_view message);
