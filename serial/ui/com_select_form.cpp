@@ -4,9 +4,7 @@
 #include <QListView>
 #include <QScreen>
 
-#include "serial/ports/port_access.h"
-#include "serial/ports/port_avail.h"
-#include "serial/ports/port_holder.h"
+#include "serial/ports/port_choices.h"
 
 namespace {
 
@@ -92,21 +90,10 @@ TComSelectForm::TComSelectForm(QWidget* Owner)
 }
 
 void TComSelectForm::FormCreate() {
-  const TPortMap map = CurrentPortMap();
-  QString refused;  // a device the user may not open, for the hint below
-  for (unsigned n = MinComNumber; n <= MaxComNumber; ++n) {
-    const TProbeResult result = ProbeComPort(n, map);
-    const TPortEntry* entry = map.Find(n);
-    if (!IsAvailableResult(result)) {
-      if (result == TProbeResult::prAccessDenied && refused.isEmpty())
-        refused = QString::fromStdString(entry->Path);
-      continue;
-    }
-    QString device = QString::fromStdString(entry->Description());
-    if (result == TProbeResult::prInUse)
-      device +=
-          QStringLiteral(", ") + QString::fromStdString(HeldText(FindPortHolders(entry->Path)));
-    PortsComboBox.addItem(QStringLiteral("COM%1").arg(n), n);
+  const TPortChoices choices = ListPortChoices();
+  for (const TPortChoice& port : choices.Ports) {
+    const QString device = QString::fromStdString(port.Device);
+    PortsComboBox.addItem(QString::fromStdString(port.Text), port.Number);
     const int row = PortsComboBox.count() - 1;
     PortsComboBox.setItemData(row, device, TPortItemDelegate::DeviceRole);
     PortsComboBox.setItemData(row, device, Qt::ToolTipRole);
@@ -121,11 +108,10 @@ void TComSelectForm::FormCreate() {
       widest = std::max(
           widest, PortsDelegate.sizeHint(option, PortsComboBox.model()->index(row, 0)).width());
     PortsComboBox.view()->setMinimumWidth(std::min(widest + 24, kMaxPopupWidth));
-  } else if (!refused.isEmpty()) {
-    DeviceLabel.setText(QStringLiteral("No permission to open %1").arg(refused));
-    DeviceLabel.setToolTip(QString::fromStdString(PermissionAdvice(refused.toStdString())));
   } else {
-    DeviceLabel.setText(QStringLiteral("No serial port found."));
+    DeviceLabel.setText(QString::fromStdString(choices.EmptyText));
+    if (!choices.EmptyAdvice.empty())
+      DeviceLabel.setToolTip(QString::fromStdString(choices.EmptyAdvice));
   }
   ShowDevice(PortsComboBox.currentIndex());
 }
