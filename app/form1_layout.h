@@ -15,6 +15,17 @@ inline constexpr int ClientHeight = 382;
 inline constexpr int FirstLeft = 768;
 inline constexpr int FirstTop = 222;
 inline constexpr int TitleBarHeight = 50;
+// The title bar: its four 28 x 28 buttons right to left (close, maximise,
+// minimise, window menu), the icon and the title.
+inline constexpr int TitleButtonSize = 28;
+inline constexpr int TitleButtonTop = 16;
+inline constexpr int TitleRightMargin = 10;
+inline constexpr int TitleButtonGap = 4;
+inline constexpr int TitleIconLeft = 10;
+inline constexpr int TitleTextLeft = 48;
+// The radio buttons' indicator and the gap to their captions.
+inline constexpr int RadioIndicator = 14;
+inline constexpr int RadioGap = 6;
 
 inline constexpr TRect Banner{0, 50, 476, 53};
 inline constexpr TRect RadioGroup{0, 104, 153, 108};

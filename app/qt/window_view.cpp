@@ -1,5 +1,7 @@
 #include "app/qt/window_view.h"
 
+#include "app/controls_logic.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
@@ -14,11 +16,8 @@
 
 namespace {
 
-// The bar counts in int; a larger value shows as the nearest one it can hold.
 int ToBar(int64_t value) {
-  constexpr int64_t lo = std::numeric_limits<int>::min();
-  constexpr int64_t hi = std::numeric_limits<int>::max();
-  return static_cast<int>(std::clamp(value, lo, hi));
+  return ToProgress(value);
 }
 
 QString FromView(std::string_view text) {

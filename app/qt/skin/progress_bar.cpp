@@ -28,9 +28,7 @@ void TSkinProgressBar::SetMax(int max) {
 }
 
 void TSkinProgressBar::StepBy(int n) {
-  const long long next = static_cast<long long>(position_) + n;
-  position_ = static_cast<int>(std::clamp<long long>(next, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max()));
+  position_ = ToProgress(int64_t{position_} + n);
   Changed();
 }
 

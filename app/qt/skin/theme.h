@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/skin_colours.h"
+
 class QPainter;
 
 enum class TSkinState { Normal, Hover, Pressed, Disabled };
@@ -17,18 +19,18 @@ enum class TTitleButtonKind { Menu, Close, Maximize, Restore, Minimize };
 
 class TSkinTheme {
  public:
-  // The given colours of the controls' texts.
-  static constexpr QColor Accent() { return QColor(53, 119, 132); }
-  static constexpr QColor LogText() { return QColor(0, 0, 255); }
-  static constexpr QColor LinkText() { return QColor(0, 0, 255); }
-  static constexpr QColor LinkHover() { return QColor(255, 0, 0); }
+  static constexpr QColor Of(TRgb c) { return QColor(c.R, c.G, c.B); }
+  static constexpr QColor Accent() { return Of(SkinColours::Accent); }
+  static constexpr QColor LogText() { return Of(SkinColours::LogText); }
+  static constexpr QColor LinkText() { return Of(SkinColours::LinkText); }
+  static constexpr QColor LinkHover() { return Of(SkinColours::LinkHover); }
 
-  static constexpr QColor AccentLight() { return QColor(95, 167, 181); }
-  static constexpr QColor AccentDark() { return QColor(37, 96, 108); }
-  static constexpr QColor Window() { return QColor(244, 248, 249); }
-  static constexpr QColor Panel() { return QColor(255, 255, 255); }
-  static constexpr QColor Line() { return QColor(201, 216, 220); }
-  static constexpr QColor Muted() { return QColor(150, 166, 170); }
+  static constexpr QColor AccentLight() { return Of(SkinColours::AccentLight); }
+  static constexpr QColor AccentDark() { return Of(SkinColours::AccentDark); }
+  static constexpr QColor Window() { return Of(SkinColours::Window); }
+  static constexpr QColor Panel() { return Of(SkinColours::Panel); }
+  static constexpr QColor Line() { return Of(SkinColours::Line); }
+  static constexpr QColor Muted() { return Of(SkinColours::Muted); }
 
   // A font by pixel height; the first installed family of the list wins, then the
   // closest face of the hinted kind.

@@ -1,0 +1,447 @@
+#include "app/win32/form1.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <exception>
+
+#include "app/application.h"
+#include "app/controls_logic.h"
+#include "app/graphics/glyph_data.h"
+#include "app/skin_colours.h"
+#include "app/win32/wide.h"
+#include "app/win32/window_view.h"
+#include "download/task_state.h"
+
+namespace {
+
+constexpr wchar_t kClass[] = L"TForm1";
+constexpr int kSpeedButton1 = 101, kSpeedButton2 = 102, kRadioFirst = 111;
+// The link's target; blank, so a click opens nothing.
+constexpr char kLinkTarget[] = "";
+
+using namespace Form1Layout;
+
+HWND Child(HWND Parent, const wchar_t* Class, DWORD Style, int Id) {
+  return CreateWindowExW(0, Class, L"", WS_CHILD | WS_VISIBLE | Style, 0, 0, 0, 0, Parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)),
+                         GetModuleHandleW(nullptr), nullptr);
+}
+
+}  // namespace
+
+TForm1::TForm1()
+    : caption1_(ConnectCaption),
+      caption2_(ReceiveCaption),
+      glyph1_(SpeedButton1Glyph),
+      glyph2_(SpeedButton2Glyph),
+      icon_(ApplicationIcon),
+      view_(std::make_unique<TWindowView>(*this, [this] { commands_->TaskEnded(); })),
+      commands_(std::make_unique<TForm1Commands>(static_cast<TForm1Controls&>(*this), RivuComPort1,
+                                                 *view_)) {
+  static const ATOM atom = [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    wc.lpszClassName = kClass;
+    return RegisterClassExW(&wc);
+  }();
+  (void)atom;
+  MakeFonts();
+  memoBrush_ = CreateSolidBrush(RGB(255, 255, 255));
+
+  // The first position, moved in only as far as a smaller screen needs.
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromPoint(POINT{FirstLeft, FirstTop}, MONITOR_DEFAULTTOPRIMARY), &mi);
+  const RECT& a = mi.rcWork;
+  const TPoint at =
+      FirstPosition(ClientWidth, ClientHeight, {a.left, a.top, a.right - a.left, a.bottom - a.top});
+  // No system frame: the skin draws its own title bar and border.
+  wnd_ = CreateWindowExW(WS_EX_APPWINDOW, kClass, Wide(ApplicationTitle).c_str(),
+                         WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+                         at.X, at.Y, ClientWidth, ClientHeight, nullptr, nullptr,
+                         GetModuleHandleW(nullptr), this);
+  if (!wnd_) throw std::runtime_error("The main window could not be created");
+  CreateControls();
+  commands_->InitPort();
+}
+
+TForm1::~TForm1() {
+  if (wnd_) DestroyWindow(wnd_);
+  for (HFONT f : {titleFont_, groupFont_, buttonFont_, logFont_, linkFont_, windowFont_})
+    if (f) DeleteObject(f);
+  if (memoBrush_) DeleteObject(memoBrush_);
+}
+
+void TForm1::Show(int CmdShow) {
+  ShowWindow(wnd_, CmdShow);
+  UpdateWindow(wnd_);
+}
+
+void TForm1::CreateControls() {
+  memo_ = Child(wnd_, L"EDIT",
+                WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL,
+                100);
+  SendMessageW(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(logFont_), FALSE);
+  // No length limit: a long session's log must not stop growing.
+  SendMessageW(memo_, EM_SETLIMITTEXT, 0, 0);
+  for (std::size_t i = 0; i < radios_.size(); ++i) {
+    radios_[i] = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, kRadioFirst + int(i));
+    SetWindowTextW(radios_[i], Wide(Radios[i].Caption).c_str());
+  }
+  button1_ = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, kSpeedButton1);
+  button2_ = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, kSpeedButton2);
+  SetWindowTextW(button1_, Wide(caption1_).c_str());
+  SetWindowTextW(button2_, Wide(caption2_).c_str());
+  // The children sit at their designed places around the origin.
+  SendMessageW(wnd_, WM_SIZE, 0, 0);
+}
+
+POINT TForm1::Origin() const {
+  RECT r;
+  GetClientRect(wnd_, &r);
+  return {std::max(0L, (r.right - ClientWidth) / 2), std::max(0L, (r.bottom - ClientHeight) / 2)};
+}
+
+void TForm1::RunCommand(void (TForm1Commands::*Command)()) {
+  try {
+    ((*commands_).*Command)();
+  } catch (const std::exception& e) {
+    ShowException(e.what());
+  } catch (...) {
+    ShowException(std::string());
+  }
+}
+
+void TForm1::ShowException(const std::string& Message) {
+  MessageBoxW(wnd_, Wide(ErrorBoxText(Message)).c_str(), Wide(ApplicationTitle).c_str(),
+              MB_OK | MB_ICONERROR);
+}
+
+void TForm1::ToggleMaximized() {
+  ShowWindow(wnd_, maximized_ ? SW_RESTORE : SW_MAXIMIZE);
+}
+
+void TForm1::ShowWindowMenu(POINT At) {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING | (maximized_ ? 0 : MF_GRAYED), SC_RESTORE, L"&Restore");
+  AppendMenuW(menu, MF_STRING, SC_MINIMIZE, L"Mi&nimize");
+  AppendMenuW(menu, MF_STRING | (maximized_ ? MF_GRAYED : 0), SC_MAXIMIZE, L"Ma&ximize");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, SC_CLOSE, L"&Close\tAlt+F4");
+  const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, At.x,
+                                       At.y, 0, wnd_, nullptr));
+  DestroyMenu(menu);
+  if (cmd) PostMessageW(wnd_, WM_SYSCOMMAND, cmd, 0);
+}
+
+TForm1::THot TForm1::HitTest(POINT P) const {
+  RECT r;
+  GetClientRect(wnd_, &r);
+  if (P.y >= TitleButtonTop && P.y < TitleButtonTop + TitleButtonSize) {
+    // Right to left: close, maximise, minimise, window menu.
+    const THot order[] = {htClose, htMaximize, htMinimize, htMenu};
+    int x = r.right - TitleRightMargin - TitleButtonSize;
+    for (THot h : order) {
+      if (P.x >= x && P.x < x + TitleButtonSize) return h;
+      x -= TitleButtonSize + TitleButtonGap;
+    }
+  }
+  const POINT o = Origin();
+  if (P.x >= o.x + URLLabel1.Left && P.x < o.x + URLLabel1.Left + URLLabel1.Width &&
+      P.y >= o.y + URLLabel1.Top && P.y < o.y + URLLabel1.Top + URLLabel1.Height)
+    return htLink;
+  return htNone;
+}
+
+void TForm1::AddLine(const std::string& Line) {
+  const int length = GetWindowTextLengthW(memo_);
+  const std::wstring text = (length > 0 ? L"\r\n" : L"") + Wide(Line);
+  SendMessageW(memo_, EM_SETSEL, WPARAM(length), LPARAM(length));
+  SendMessageW(memo_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  SendMessageW(memo_, EM_SCROLLCARET, 0, 0);
+}
+
+void TForm1::SetProgress(std::optional<int> Position, std::optional<int> Min, std::optional<int> Max) {
+  if (Position) position_ = *Position;
+  if (Min) min_ = *Min;
+  if (Max) max_ = *Max;
+  const POINT o = Origin();
+  RECT bar{o.x + ProgressBar1.Left, o.y + ProgressBar1.Top, o.x + ProgressBar1.Left + ProgressBar1.Width,
+           o.y + ProgressBar1.Top + ProgressBar1.Height};
+  // Refreshed at once, as the task goes on only after the change shows.
+  InvalidateRect(wnd_, &bar, FALSE);
+  UpdateWindow(wnd_);
+}
+
+void TForm1::ProgressStepBy(int Delta) {
+  SetProgress(ToProgress(int64_t{position_} + Delta), std::nullopt, std::nullopt);
+}
+
+std::optional<ContentType> TForm1::CheckedContentType() const {
+  const ContentType types[] = {ContentType::ctChannels, ContentType::ctLogo, ContentType::ctData,
+                               ContentType::ctNetConfig};
+  for (std::size_t i = 0; i < checked_.size(); ++i)
+    if (checked_[i]) return types[i];
+  return std::nullopt;
+}
+
+void TForm1::MemoClear() {
+  SetWindowTextW(memo_, L"");
+}
+
+void TForm1::MemoSetText(std::string_view Text) {
+  SetWindowTextW(memo_, Wide(Text).c_str());
+}
+
+void TForm1::ConnectGlyphChanged() {
+  InvalidateRect(button1_, nullptr, FALSE);
+  UpdateWindow(button1_);
+}
+
+void TForm1::SetConnectCaption(std::string_view Caption) {
+  caption1_ = Caption;
+  SetWindowTextW(button1_, Wide(caption1_).c_str());
+  InvalidateRect(button1_, nullptr, FALSE);
+  UpdateWindow(button1_);
+}
+
+void TForm1::CancelPrompts() {
+  view_->CancelPrompts();
+}
+
+void TForm1::ProcessEventsUntil(const std::function<bool()>& Done) {
+  // Everything but the user's input; a box that opened after the last cancel
+  // is closed on the next round.
+  while (!Done()) {
+    MsgWaitForMultipleObjectsEx(0, nullptr, 100, QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT | QS_TIMER,
+                                MWMO_INPUTAVAILABLE);
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0,
+                        PM_REMOVE | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE | PM_QS_PAINT)) {
+      if (m.message == WM_QUIT) {
+        PostQuitMessage(int(m.wParam));
+        break;
+      }
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+    if (view_->Closing()) view_->CancelPrompts();
+  }
+}
+
+LRESULT CALLBACK TForm1::Proc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == WM_NCCREATE) {
+    const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(LParam);
+    auto* form = static_cast<TForm1*>(cs->lpCreateParams);
+    form->wnd_ = Wnd;
+    SetWindowLongPtrW(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
+  if (Msg == WM_NCDESTROY) {
+    // Jobs the view queued release their waiters without touching the window.
+    MSG m;
+    while (PeekMessageW(&m, Wnd, kViewJobMessage, kViewJobMessage, PM_REMOVE))
+      TWindowView::RunJob(m.lParam, false);
+    SetWindowLongPtrW(Wnd, GWLP_USERDATA, 0);
+    if (form) form->wnd_ = nullptr;
+    return DefWindowProcW(Wnd, Msg, WParam, LParam);
+  }
+  if (form) return form->Handle(Msg, WParam, LParam);
+  return DefWindowProcW(Wnd, Msg, WParam, LParam);
+}
+
+LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  switch (Msg) {
+    case kViewJobMessage:
+      TWindowView::RunJob(LParam, true);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers everything
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(wnd_, &ps);
+      Paint(dc);
+      EndPaint(wnd_, &ps);
+      return 0;
+    }
+    case WM_SIZE: {
+      maximized_ = WParam == SIZE_MAXIMIZED;
+      const POINT o = Origin();
+      auto place = [&](HWND c, TRect r) { MoveWindow(c, o.x + r.Left, o.y + r.Top, r.Width, r.Height, TRUE); };
+      place(memo_, Memo1);
+      place(button1_, SpeedButton1);
+      place(button2_, SpeedButton2);
+      for (std::size_t i = 0; i < radios_.size(); ++i) {
+        // Sized to its caption: indicator, gap, text.
+        HDC dc = GetDC(wnd_);
+        HGDIOBJ old = SelectObject(dc, groupFont_);
+        SIZE text{};
+        const std::wstring caption = Wide(Radios[i].Caption);
+        GetTextExtentPoint32W(dc, caption.c_str(), int(caption.size()), &text);
+        SelectObject(dc, old);
+        ReleaseDC(wnd_, dc);
+        place(radios_[i], {RadioGroup.Left + RadioLeft, RadioGroup.Top + Radios[i].Top,
+                           RadioIndicator + RadioGap + text.cx + 2, std::max<int>(RadioIndicator, text.cy) + 4});
+      }
+      InvalidateRect(wnd_, nullptr, FALSE);
+      return 0;
+    }
+    case WM_GETMINMAXINFO: {
+      // Maximised, the window fills the work area, not the whole screen.
+      auto* mmi = reinterpret_cast<MINMAXINFO*>(LParam);
+      MONITORINFO mi{};
+      mi.cbSize = sizeof mi;
+      if (GetMonitorInfoW(MonitorFromWindow(wnd_, MONITOR_DEFAULTTONEAREST), &mi)) {
+        mmi->ptMaxPosition = {mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top};
+        mmi->ptMaxSize = {mi.rcWork.right - mi.rcWork.left, mi.rcWork.bottom - mi.rcWork.top};
+      }
+      mmi->ptMinTrackSize = {ClientWidth, ClientHeight};
+      return 0;
+    }
+    case WM_NCHITTEST: {
+      POINT p{GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)};
+      ScreenToClient(wnd_, &p);
+      // The title bar moves the window, but not while maximised.
+      if (p.y >= 0 && p.y < TitleBarHeight && HitTest(p) == htNone && !maximized_) return HTCAPTION;
+      return HTCLIENT;
+    }
+    case WM_NCLBUTTONDBLCLK:
+      if (WParam == HTCAPTION) {
+        ToggleMaximized();
+        return 0;
+      }
+      break;
+    case WM_LBUTTONDBLCLK: {
+      const POINT p{GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)};
+      if (p.y < TitleBarHeight && HitTest(p) == htNone) ToggleMaximized();
+      return 0;
+    }
+    case WM_NCRBUTTONUP:
+      if (WParam == HTCAPTION) {
+        ShowWindowMenu({GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)});
+        return 0;
+      }
+      break;
+    case WM_MOUSEMOVE: {
+      const THot h = HitTest({GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)});
+      if (!tracking_) {
+        TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, wnd_, 0};
+        tracking_ = TrackMouseEvent(&t);
+      }
+      if (h != hot_) {
+        hot_ = h;
+        InvalidateRect(wnd_, nullptr, FALSE);
+      }
+      return 0;
+    }
+    case WM_MOUSELEAVE:
+      tracking_ = false;
+      if (hot_ != htNone) {
+        hot_ = htNone;
+        InvalidateRect(wnd_, nullptr, FALSE);
+      }
+      return 0;
+    case WM_LBUTTONDOWN:
+      pressed_ = HitTest({GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)});
+      if (pressed_ != htNone) {
+        SetCapture(wnd_);
+        InvalidateRect(wnd_, nullptr, FALSE);
+      }
+      return 0;
+    case WM_LBUTTONUP: {
+      const THot was = pressed_;
+      pressed_ = htNone;
+      if (GetCapture() == wnd_) ReleaseCapture();
+      InvalidateRect(wnd_, nullptr, FALSE);
+      if (was == htNone || HitTest({GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)}) != was) return 0;
+      switch (was) {
+        case htMenu: {
+          RECT r;
+          GetClientRect(wnd_, &r);
+          POINT at{r.right - TitleRightMargin - 4 * TitleButtonSize - 3 * TitleButtonGap,
+                   TitleButtonTop + TitleButtonSize};
+          ClientToScreen(wnd_, &at);
+          ShowWindowMenu(at);
+          break;
+        }
+        case htMinimize:
+          ShowWindow(wnd_, SW_MINIMIZE);
+          break;
+        case htMaximize:
+          ToggleMaximized();
+          break;
+        case htClose:
+          PostMessageW(wnd_, WM_CLOSE, 0, 0);
+          break;
+        case htLink:
+          if (std::string_view(kLinkTarget).find_first_not_of(' ') != std::string_view::npos)
+            ShellExecuteW(wnd_, L"open", Wide(kLinkTarget).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+          break;
+        case htNone:
+          break;
+      }
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (LOWORD(LParam) == HTCLIENT) {
+        POINT p;
+        GetCursorPos(&p);
+        ScreenToClient(wnd_, &p);
+        if (HitTest(p) == htLink) {
+          SetCursor(LoadCursorW(nullptr, IDC_HAND));
+          return TRUE;
+        }
+      }
+      break;
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(LParam);
+      if (item.CtlID == kSpeedButton1 || item.CtlID == kSpeedButton2) {
+        DrawButton(item);
+      } else {
+        DrawRadio(item, int(item.CtlID) - kRadioFirst);
+      }
+      return TRUE;
+    }
+    case WM_COMMAND: {
+      const int id = LOWORD(WParam);
+      if (HIWORD(WParam) != BN_CLICKED) break;
+      if (id == kSpeedButton1) {
+        RunCommand(&TForm1Commands::SpeedButton1Click);
+      } else if (id == kSpeedButton2) {
+        RunCommand(&TForm1Commands::SpeedButton2Click);
+      } else if (id >= kRadioFirst && id < kRadioFirst + int(radios_.size())) {
+        // Selecting one unselects the others; there is no way back to none.
+        for (std::size_t i = 0; i < checked_.size(); ++i) {
+          const bool now = int(i) == id - kRadioFirst;
+          if (checked_[i] != now) InvalidateRect(radios_[i], nullptr, FALSE);
+          checked_[i] = now;
+        }
+      }
+      return 0;
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(LParam) == memo_) {
+        HDC dc = reinterpret_cast<HDC>(WParam);
+        SetTextColor(dc, RGB(SkinColours::LogText.R, SkinColours::LogText.G, SkinColours::LogText.B));
+        SetBkColor(dc, RGB(255, 255, 255));
+        return reinterpret_cast<LRESULT>(memoBrush_);
+      }
+      break;
+    case WM_CLOSE:
+      // A running download ends before the port and the window go.
+      commands_->EndTask();
+      DestroyWindow(wnd_);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcW(wnd_, Msg, WParam, LParam);
+}

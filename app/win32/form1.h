@@ -1,0 +1,91 @@
+// The main window on Win32: the content-type radio buttons, the
+// Connect/Disconnect and Receive buttons, the log area, the progress bar, the
+// banner and the link label, under the skin's own title bar and inside its
+// 1-pixel frame, with the serial port. The shared commands run the buttons;
+// closing the window ends a running download before the port goes.
+#pragma once
+
+#include "app/win32/windows_api.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/form1_commands.h"
+#include "app/form1_layout.h"
+#include "app/graphics/bitmap.h"
+#include "download/content_type.h"
+#include "serial/component/com_port.h"
+
+class TWindowView;
+
+class TForm1 : private TForm1Controls {
+ public:
+  TForm1();
+  ~TForm1() override;
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  HWND Handle() const { return wnd_; }
+  void Show(int CmdShow);
+
+  // What the download's view carries to the window, on its thread.
+  void AddLine(const std::string& Line);
+  void SetProgress(std::optional<int> Position, std::optional<int> Min, std::optional<int> Max);
+  void ProgressStepBy(int Delta);
+  std::optional<ContentType> CheckedContentType() const;
+
+  TRivuComPort RivuComPort1;
+
+ private:
+  // A title bar button or other spot the mouse can be over.
+  enum THot { htNone, htMenu, htMinimize, htMaximize, htClose, htLink };
+
+  static LRESULT CALLBACK Proc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  LRESULT Handle(UINT Msg, WPARAM WParam, LPARAM LParam);
+  void CreateControls();
+  void RunCommand(void (TForm1Commands::*Command)());
+  void ShowException(const std::string& Message);
+  void ToggleMaximized();
+  void ShowWindowMenu(POINT At);
+  THot HitTest(POINT Client) const;
+  POINT Origin() const;  // where the designed client area sits in the window
+
+  // Painting (form1_paint.cpp).
+  void Paint(HDC Dc);
+  void PaintTitleBar(HDC Dc, int Width);
+  void PaintControls(HDC Dc);
+  void DrawButton(const DRAWITEMSTRUCT& Item);
+  void DrawRadio(const DRAWITEMSTRUCT& Item, int Index);
+  void MakeFonts();
+
+  // The controls the commands touch.
+  void MemoClear() override;
+  void MemoSetText(std::string_view Text) override;
+  TBitmap& ConnectGlyph() override { return glyph1_; }
+  void ConnectGlyphChanged() override;
+  void SetConnectCaption(std::string_view Caption) override;
+  void CancelPrompts() override;
+  void ProcessEventsUntil(const std::function<bool()>& Done) override;
+
+  HWND wnd_ = nullptr;
+  HWND memo_ = nullptr;
+  HWND button1_ = nullptr, button2_ = nullptr;
+  std::array<HWND, 4> radios_{};
+  std::array<bool, 4> checked_{};
+  std::string caption1_, caption2_;
+  TBitmap glyph1_, glyph2_, icon_;
+  int position_ = 0, min_ = 0, max_ = 100;
+  THot hot_ = htNone, pressed_ = htNone;
+  bool tracking_ = false;
+  bool maximized_ = false;
+  HFONT titleFont_ = nullptr, groupFont_ = nullptr, buttonFont_ = nullptr, logFont_ = nullptr,
+        linkFont_ = nullptr, windowFont_ = nullptr;
+  HBRUSH memoBrush_ = nullptr;
+
+  // Declared after the port, so that they go first; the task in the commands
+  // goes before the view it reports to.
+  std::unique_ptr<TWindowView> view_;
+  std::unique_ptr<TForm1Commands> commands_;
+};

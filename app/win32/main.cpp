@@ -1,0 +1,47 @@
+// Start-up on Windows: the glyph streams already exist (static objects), then
+// the common controls, the serial component's platform, the main window and
+// the message loop.
+#include "app/win32/windows_api.h"
+
+#include <commctrl.h>
+
+#include <exception>
+#include <string>
+
+#include "app/application.h"
+#include "app/controls_logic.h"
+#include "app/win32/form1.h"
+#include "app/win32/wide.h"
+#include "app/win32/win32_platform.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int CmdShow) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  TWin32SerialPlatform platform;
+  std::string failure;
+  try {
+    // Before the window: its port component takes the platform when created.
+    SetSerialPlatform(&platform);
+    TForm1 Form1;
+    platform.SetOwner(Form1.Handle());
+    Form1.Show(CmdShow);
+    MSG m;
+    BOOL got;
+    while ((got = GetMessageW(&m, nullptr, 0, 0)) > 0) {
+      // Tab moves between the controls, as in a dialog.
+      if (IsDialogMessageW(Form1.Handle(), &m)) continue;
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+    SetSerialPlatform(nullptr);
+    return got < 0 ? 1 : int(m.wParam);
+  } catch (const std::exception& e) {
+    failure = e.what();
+  } catch (...) {
+    // Not one of ours: nothing meaningful to show.
+  }
+  SetSerialPlatform(nullptr);
+  MessageBoxW(nullptr, Wide(ErrorBoxText(failure)).c_str(), Wide(ApplicationTitle).c_str(),
+              MB_OK | MB_ICONERROR);
+  return 1;
+}

@@ -1,0 +1,61 @@
+// The download task's view on the Win32 window. Log lines, progress and the
+// radio buttons are posted to the window's thread as jobs the task waits for,
+// so they take effect in the order issued before the task goes on. The
+// message boxes and the save dialog run on the task thread itself, owned by
+// no window, so the main window stays usable while the task waits for them.
+#pragma once
+
+#include "app/win32/windows_api.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "download/download_view.h"
+
+class TForm1;
+
+// The window message that carries a view job; its LPARAM is the job.
+inline constexpr UINT kViewJobMessage = WM_APP + 1;
+
+class TWindowView : public TDownloadView {
+ public:
+  // TaskEnded runs on the window's thread right after the task's TaskDone.
+  TWindowView(TForm1& Form, std::function<void()> TaskEnded);
+
+  void AddLine(std::string_view Line) override;
+  void SetProgressPosition(int64_t Position) override;
+  void SetProgressMin(int64_t Min) override;
+  void SetProgressMax(int64_t Max) override;
+  void ProgressStepBy(int64_t Delta) override;
+  std::optional<ContentType> CheckedContentType() override;
+  TMsgResult MessageBox(std::string_view Text, std::string_view Caption,
+                        TMsgButtons Buttons) override;
+  void SetSaveFilter(std::string_view Filter, std::string_view DefaultExt) override;
+  std::optional<std::string> ExecuteSaveDialog(int FilterIndex, uint32_t Options) override;
+  void RunTaskDone(std::function<void()> TaskDone) override;
+
+  // Window's thread, when the window goes: closes an open message box or save
+  // dialog as cancelled and answers every later one with cancel at once.
+  // Repeating it closes one that opened in between.
+  void CancelPrompts();
+  bool Closing() const { return closing_; }
+
+  // The window procedure's part: runs the job of a kViewJobMessage, or, when
+  // the window is going, only releases its waiter.
+  static void RunJob(LPARAM Job, bool Run);
+
+ private:
+  // Runs F on the window's thread and waits for it; at once when called there.
+  void Call(std::function<void()> F);
+  void Post(std::function<void()> F, bool Wait);
+
+  TForm1& form_;
+  std::function<void()> taskEnded_;
+  DWORD windowThread_;
+  std::atomic<bool> closing_{false};
+  std::atomic<DWORD> promptThread_{0};  // the thread whose box or dialog is open
+  std::mutex filterLock_;
+  std::wstring filter_, defaultExt_;
+};
