@@ -11,8 +11,8 @@
 
 // The bar counts in int; a larger value shows as the nearest one it can hold.
 constexpr int ToProgress(int64_t value) {
-  return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(),
-                                              std::numeric_limits<int>::max()));
+  return static_cast<int>(
+      std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 // trunc(100 * (position - min) / (max - min)), 0 when max equals min.

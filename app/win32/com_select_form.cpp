@@ -40,9 +40,9 @@ void TComSelectForm::Create() {
                          work.left + (work.right - work.left - w) / 2,
                          work.top + (work.bottom - work.top - h) / 2, w, h, owner_, nullptr,
                          GetModuleHandleW(nullptr), this);
-  font_ = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                      DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+  font_ =
+      CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
   auto child = [this](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w,
                       int h, int id) {
     HWND c = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, wnd_,
@@ -58,7 +58,8 @@ void TComSelectForm::Create() {
   device_ = child(L"STATIC", L"", SS_ENDELLIPSIS | SS_NOPREFIX, 10, 51, 199, 13, -1);
   HWND ok = child(L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 8, 95, 85, 27, IDOK);
   child(L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, 124, 95, 85, 27, kAbort);
-  combo_ = child(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 8, 64, 201, 200, kCombo);
+  combo_ =
+      child(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 8, 64, 201, 200, kCombo);
   for (const TPortChoice& port : choices_.Ports)
     SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(port.Text).c_str()));
   if (!choices_.Ports.empty()) SendMessageW(combo_, CB_SETCURSEL, 0, 0);

@@ -3,10 +3,9 @@
 // OK and Cancel. Enter picks, Escape does nothing, closing cancels.
 #pragma once
 
-#include "app/win32/windows_api.h"
-
 #include <string>
 
+#include "app/win32/windows_api.h"
 #include "serial/ports/port_choices.h"
 
 class TComSelectForm {

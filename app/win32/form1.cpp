@@ -84,9 +84,9 @@ void TForm1::Show(int CmdShow) {
 }
 
 void TForm1::CreateControls() {
-  memo_ = Child(wnd_, L"EDIT",
-                WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL,
-                100);
+  memo_ = Child(
+      wnd_, L"EDIT",
+      WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL, 100);
   SendMessageW(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(logFont_), FALSE);
   // No length limit: a long session's log must not stop growing.
   SendMessageW(memo_, EM_SETLIMITTEXT, 0, 0);
@@ -167,12 +167,14 @@ void TForm1::AddLine(const std::string& Line) {
   SendMessageW(memo_, EM_SCROLLCARET, 0, 0);
 }
 
-void TForm1::SetProgress(std::optional<int> Position, std::optional<int> Min, std::optional<int> Max) {
+void TForm1::SetProgress(std::optional<int> Position, std::optional<int> Min,
+                         std::optional<int> Max) {
   if (Position) position_ = *Position;
   if (Min) min_ = *Min;
   if (Max) max_ = *Max;
   const POINT o = Origin();
-  RECT bar{o.x + ProgressBar1.Left, o.y + ProgressBar1.Top, o.x + ProgressBar1.Left + ProgressBar1.Width,
+  RECT bar{o.x + ProgressBar1.Left, o.y + ProgressBar1.Top,
+           o.x + ProgressBar1.Left + ProgressBar1.Width,
            o.y + ProgressBar1.Top + ProgressBar1.Height};
   // Refreshed at once, as the task goes on only after the change shows.
   InvalidateRect(wnd_, &bar, FALSE);
@@ -219,7 +221,8 @@ void TForm1::ProcessEventsUntil(const std::function<bool()>& Done) {
   // Everything but the user's input; a box that opened after the last cancel
   // is closed on the next round.
   while (!Done()) {
-    MsgWaitForMultipleObjectsEx(0, nullptr, 100, QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT | QS_TIMER,
+    MsgWaitForMultipleObjectsEx(0, nullptr, 100,
+                                QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT | QS_TIMER,
                                 MWMO_INPUTAVAILABLE);
     MSG m;
     while (PeekMessageW(&m, nullptr, 0, 0,
@@ -246,10 +249,12 @@ LRESULT CALLBACK TForm1::Proc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) 
   if (Msg == WM_NCDESTROY) {
     // Jobs the view queued release their waiters without touching the window.
     MSG m;
-    while (PeekMessageW(&m, Wnd, kViewJobMessage, kViewJobMessage, PM_REMOVE))
+    while (PeekMessageW(&m, Wnd, ViewJobMessage(), ViewJobMessage(), PM_REMOVE))
       TWindowView::RunJob(m.lParam, false);
     SetWindowLongPtrW(Wnd, GWLP_USERDATA, 0);
     if (form) form->wnd_ = nullptr;
+    // Wakes the message loop, which ends once the window is gone.
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
     return DefWindowProcW(Wnd, Msg, WParam, LParam);
   }
   if (form) return form->Handle(Msg, WParam, LParam);
@@ -257,10 +262,11 @@ LRESULT CALLBACK TForm1::Proc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) 
 }
 
 LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == ViewJobMessage()) {
+    TWindowView::RunJob(LParam, true);
+    return 0;
+  }
   switch (Msg) {
-    case kViewJobMessage:
-      TWindowView::RunJob(LParam, true);
-      return 0;
     case WM_ERASEBKGND:
       return 1;  // the paint covers everything
     case WM_PAINT: {
@@ -273,7 +279,9 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_SIZE: {
       maximized_ = WParam == SIZE_MAXIMIZED;
       const POINT o = Origin();
-      auto place = [&](HWND c, TRect r) { MoveWindow(c, o.x + r.Left, o.y + r.Top, r.Width, r.Height, TRUE); };
+      auto place = [&](HWND c, TRect r) {
+        MoveWindow(c, o.x + r.Left, o.y + r.Top, r.Width, r.Height, TRUE);
+      };
       place(memo_, Memo1);
       place(button1_, SpeedButton1);
       place(button2_, SpeedButton2);
@@ -287,7 +295,8 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
         SelectObject(dc, old);
         ReleaseDC(wnd_, dc);
         place(radios_[i], {RadioGroup.Left + RadioLeft, RadioGroup.Top + Radios[i].Top,
-                           RadioIndicator + RadioGap + text.cx + 2, std::max<int>(RadioIndicator, text.cy) + 4});
+                           RadioIndicator + RadioGap + text.cx + 2,
+                           std::max<int>(RadioIndicator, text.cy) + 4});
       }
       InvalidateRect(wnd_, nullptr, FALSE);
       return 0;
@@ -381,7 +390,8 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
           break;
         case htLink:
           if (std::string_view(kLinkTarget).find_first_not_of(' ') != std::string_view::npos)
-            ShellExecuteW(wnd_, L"open", Wide(kLinkTarget).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            ShellExecuteW(wnd_, L"open", Wide(kLinkTarget).c_str(), nullptr, nullptr,
+                          SW_SHOWNORMAL);
           break;
         case htNone:
           break;
@@ -429,7 +439,8 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_CTLCOLORSTATIC:
       if (reinterpret_cast<HWND>(LParam) == memo_) {
         HDC dc = reinterpret_cast<HDC>(WParam);
-        SetTextColor(dc, RGB(SkinColours::LogText.R, SkinColours::LogText.G, SkinColours::LogText.B));
+        SetTextColor(dc,
+                     RGB(SkinColours::LogText.R, SkinColours::LogText.G, SkinColours::LogText.B));
         SetBkColor(dc, RGB(255, 255, 255));
         return reinterpret_cast<LRESULT>(memoBrush_);
       }

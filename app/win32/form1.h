@@ -5,8 +5,6 @@
 // closing the window ends a running download before the port goes.
 #pragma once
 
-#include "app/win32/windows_api.h"
-
 #include <array>
 #include <memory>
 #include <optional>
@@ -15,6 +13,7 @@
 #include "app/form1_commands.h"
 #include "app/form1_layout.h"
 #include "app/graphics/bitmap.h"
+#include "app/win32/windows_api.h"
 #include "download/content_type.h"
 #include "serial/component/com_port.h"
 

@@ -27,7 +27,8 @@ HFONT MakeFont(const wchar_t* Face, int Pixels, bool Bold, bool Underline = fals
 void Gradient(HDC Dc, const RECT& R, TRgb Top, TRgb Bottom) {
   TRIVERTEX v[2] = {
       {R.left, R.top, COLOR16(Top.R << 8), COLOR16(Top.G << 8), COLOR16(Top.B << 8), 0},
-      {R.right, R.bottom, COLOR16(Bottom.R << 8), COLOR16(Bottom.G << 8), COLOR16(Bottom.B << 8), 0}};
+      {R.right, R.bottom, COLOR16(Bottom.R << 8), COLOR16(Bottom.G << 8), COLOR16(Bottom.B << 8),
+       0}};
   GRADIENT_RECT g{0, 1};
   GradientFill(Dc, v, 2, &g, 1, GRADIENT_FILL_RECT_V);
 }
@@ -41,7 +42,8 @@ void Fill(HDC Dc, const RECT& R, TRgb C) {
 // A rounded frame in Pen, filled with Brush (or hollow).
 void Rounded(HDC Dc, const RECT& R, TRgb Pen, const TRgb* Brush, int Radius) {
   HPEN pen = CreatePen(PS_SOLID, 1, Ref(Pen));
-  HBRUSH brush = Brush ? CreateSolidBrush(Ref(*Brush)) : static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+  HBRUSH brush =
+      Brush ? CreateSolidBrush(Ref(*Brush)) : static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   HGDIOBJ oldPen = SelectObject(Dc, pen), oldBrush = SelectObject(Dc, brush);
   RoundRect(Dc, R.left, R.top, R.right, R.bottom, 2 * Radius, 2 * Radius);
   SelectObject(Dc, oldPen);
@@ -66,7 +68,8 @@ void DrawPixels(HDC Dc, const TPixels& P, int X, int Y) {
   for (std::size_t i = 0; i < P.Argb.size(); ++i) {
     // Premultiplied, as the blend wants it.
     const std::uint32_t c = P.Argb[i], a = c >> 24;
-    const std::uint32_t r = (c >> 16 & 0xff) * a / 255, g = (c >> 8 & 0xff) * a / 255, b = (c & 0xff) * a / 255;
+    const std::uint32_t r = (c >> 16 & 0xff) * a / 255, g = (c >> 8 & 0xff) * a / 255,
+                        b = (c & 0xff) * a / 255;
     out[i] = a << 24 | r << 16 | g << 8 | b;
   }
   HDC mem = CreateCompatibleDC(Dc);
@@ -181,13 +184,15 @@ void TForm1::PaintTitleBar(HDC Dc, int Width) {
     const RECT r{x, TitleButtonTop, x + TitleButtonSize, TitleButtonTop + TitleButtonSize};
     const bool closeButton = order[i] == htClose;
     if (pressed_ == order[i] && hot_ == order[i]) {
-      Rounded(Dc, r, SkinColours::Accent, closeButton ? &SkinColours::AccentDark : &SkinColours::Line, 5);
+      Rounded(Dc, r, SkinColours::Accent,
+              closeButton ? &SkinColours::AccentDark : &SkinColours::Line, 5);
     } else if (hot_ == order[i]) {
       const TRgb face = closeButton ? TRgb{220, 70, 60} : TRgb{214, 234, 238};
       Rounded(Dc, r, face, &face, 5);
     }
     const bool light = closeButton && hot_ == order[i];
-    TitleSymbol(Dc, kinds[i], maximized_, x, TitleButtonTop, light ? TRgb{255, 255, 255} : SkinColours::AccentDark);
+    TitleSymbol(Dc, kinds[i], maximized_, x, TitleButtonTop,
+                light ? TRgb{255, 255, 255} : SkinColours::AccentDark);
     x -= TitleButtonSize + TitleButtonGap;
   }
 }
@@ -207,14 +212,17 @@ void TForm1::PaintControls(HDC Dc) {
   Gradient(Dc, bar, {229, 237, 239}, {250, 252, 252});
   Rounded(Dc, bar, {184, 205, 210}, nullptr, 5);
   const int inset = 2;
-  const int fill = ProgressFillWidth(position_, min_, max_, std::max(0, int(bar.right - bar.left) - 2 * inset));
+  const int fill =
+      ProgressFillWidth(position_, min_, max_, std::max(0, int(bar.right - bar.left) - 2 * inset));
   if (fill > 0) {
     const RECT f{bar.left + inset, bar.top + inset, bar.left + inset + fill, bar.bottom - inset};
-    Gradient(Dc, {f.left, f.top, f.right, (f.top + f.bottom) / 2}, {126, 196, 208}, SkinColours::AccentLight);
-    Gradient(Dc, {f.left, (f.top + f.bottom) / 2, f.right, f.bottom}, SkinColours::AccentLight, SkinColours::Accent);
+    Gradient(Dc, {f.left, f.top, f.right, (f.top + f.bottom) / 2}, {126, 196, 208},
+             SkinColours::AccentLight);
+    Gradient(Dc, {f.left, (f.top + f.bottom) / 2, f.right, f.bottom}, SkinColours::AccentLight,
+             SkinColours::Accent);
   }
-  Text(Dc, windowFont_, {0, 0, 0}, std::to_string(ProgressPercent(position_, min_, max_)) + "%", bar,
-       DT_CENTER | DT_VCENTER);
+  Text(Dc, windowFont_, {0, 0, 0}, std::to_string(ProgressPercent(position_, min_, max_)) + "%",
+       bar, DT_CENTER | DT_VCENTER);
 
   // The link label: blue, red while the mouse is over it.
   const std::string title = ApplicationTitle;
@@ -246,8 +254,8 @@ void TForm1::DrawButton(const DRAWITEMSTRUCT& Item) {
   const std::wstring w = Wide(caption);
   GetTextExtentPoint32W(dc, w.c_str(), int(w.size()), &text);
   SelectObject(dc, old);
-  const TButtonPlaces at = PlaceCaptionAndGlyph(r.right - r.left, r.bottom - r.top, text.cx, text.cy,
-                                                pixels.Width, pixels.Height);
+  const TButtonPlaces at = PlaceCaptionAndGlyph(r.right - r.left, r.bottom - r.top, text.cx,
+                                                text.cy, pixels.Width, pixels.Height);
   // Held down, caption and glyph move one pixel down and right.
   const int shift = down ? 1 : 0;
   Text(dc, buttonFont_, disabled ? SkinColours::Muted : SkinColours::Accent, caption,
@@ -265,7 +273,8 @@ void TForm1::DrawRadio(const DRAWITEMSTRUCT& Item, int Index) {
   const int top = (r.bottom - r.top - RadioIndicator) / 2;
   const RECT ring{r.left, top, r.left + RadioIndicator, top + RadioIndicator};
   HPEN pen = CreatePen(PS_SOLID, 1, checked ? Ref(SkinColours::Accent) : RGB(150, 180, 187));
-  HBRUSH face = CreateSolidBrush((Item.itemState & ODS_SELECTED) ? RGB(214, 234, 238) : Ref(SkinColours::Panel));
+  HBRUSH face = CreateSolidBrush((Item.itemState & ODS_SELECTED) ? RGB(214, 234, 238)
+                                                                 : Ref(SkinColours::Panel));
   HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, face);
   Ellipse(dc, ring.left, ring.top, ring.right, ring.bottom);
   if (checked) {
@@ -273,7 +282,8 @@ void TForm1::DrawRadio(const DRAWITEMSTRUCT& Item, int Index) {
     HGDIOBJ n = SelectObject(dc, GetStockObject(NULL_PEN));
     SelectObject(dc, dot);
     const int inset = RadioIndicator * 28 / 100;
-    Ellipse(dc, ring.left + inset, ring.top + inset, ring.right - inset + 1, ring.bottom - inset + 1);
+    Ellipse(dc, ring.left + inset, ring.top + inset, ring.right - inset + 1,
+            ring.bottom - inset + 1);
     SelectObject(dc, n);
     SelectObject(dc, face);
     DeleteObject(dot);

@@ -1,8 +1,6 @@
 // Start-up on Windows: the glyph streams already exist (static objects), then
 // the common controls, the serial component's platform, the main window and
 // the message loop.
-#include "app/win32/windows_api.h"
-
 #include <commctrl.h>
 
 #include <exception>
@@ -13,6 +11,7 @@
 #include "app/win32/form1.h"
 #include "app/win32/wide.h"
 #include "app/win32/win32_platform.h"
+#include "app/win32/windows_api.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int CmdShow) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
@@ -22,19 +21,26 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int CmdShow) {
   try {
     // Before the window: its port component takes the platform when created.
     SetSerialPlatform(&platform);
-    TForm1 Form1;
-    platform.SetOwner(Form1.Handle());
-    Form1.Show(CmdShow);
-    MSG m;
-    BOOL got;
-    while ((got = GetMessageW(&m, nullptr, 0, 0)) > 0) {
-      // Tab moves between the controls, as in a dialog.
-      if (IsDialogMessageW(Form1.Handle(), &m)) continue;
-      TranslateMessage(&m);
-      DispatchMessageW(&m);
+    int code = 0;
+    {
+      // The window and its port go while the platform is still installed.
+      TForm1 Form1;
+      platform.SetOwner(Form1.Handle());
+      Form1.Show(CmdShow);
+      MSG m{};
+      BOOL got = 1;
+      // Until the window is gone: its end, not only the quit message it
+      // posts, ends the loop.
+      while (Form1.Handle() && (got = GetMessageW(&m, nullptr, 0, 0)) > 0) {
+        // Tab moves between the controls, as in a dialog.
+        if (IsDialogMessageW(Form1.Handle(), &m)) continue;
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+      }
+      code = got < 0 ? 1 : got == 0 ? int(m.wParam) : 0;
     }
     SetSerialPlatform(nullptr);
-    return got < 0 ? 1 : int(m.wParam);
+    return code;
   } catch (const std::exception& e) {
     failure = e.what();
   } catch (...) {

@@ -51,7 +51,8 @@ class TComWindow : public TQueuedNotifyWindow {
 
   // The notification itself travels as the window message it is.
   void Post(uint32_t Msg, uintptr_t WParam, intptr_t LParam) override {
-    if (!wnd_ || !PostMessageW(wnd_, Msg, WParam, LParam)) TQueuedNotifyWindow::Post(Msg, WParam, LParam);
+    if (!wnd_ || !PostMessageW(wnd_, Msg, WParam, LParam))
+      TQueuedNotifyWindow::Post(Msg, WParam, LParam);
   }
 
   LRESULT Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -99,7 +100,8 @@ LRESULT CALLBACK ComWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
 
 }  // namespace
 
-TWin32SerialPlatform::TWin32SerialPlatform(HWND Owner) : owner_(Owner), guiThread_(GetCurrentThreadId()) {}
+TWin32SerialPlatform::TWin32SerialPlatform(HWND Owner)
+    : owner_(Owner), guiThread_(GetCurrentThreadId()) {}
 
 std::unique_ptr<TNotifyWindow> TWin32SerialPlatform::CreateNotifyWindow(TWindowProc Proc) {
   return std::make_unique<TComWindow>(std::move(Proc));
@@ -129,7 +131,8 @@ void TWin32SerialPlatform::ShowBackgroundError(const std::string& Text) {
       nullptr, 0,
       [](LPVOID P) -> DWORD {
         std::unique_ptr<TBox> b(static_cast<TBox*>(P));
-        MessageBoxW(nullptr, b->Text.c_str(), b->Title.c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+        MessageBoxW(nullptr, b->Text.c_str(), b->Title.c_str(),
+                    MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
         return 0;
       },
       box.get(), 0, nullptr);

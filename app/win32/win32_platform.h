@@ -5,7 +5,6 @@
 #pragma once
 
 #include "app/win32/windows_api.h"
-
 #include "serial/platform/platform.h"
 
 class TWin32SerialPlatform : public TSerialPlatform {

@@ -10,7 +10,6 @@
 #include "app/win32/form1.h"
 #include "app/win32/wide.h"
 
-
 namespace {
 
 struct TJob {
@@ -39,6 +38,11 @@ std::wstring SystemFilter(std::string_view Filter) {
 
 }  // namespace
 
+UINT ViewJobMessage() {
+  static const UINT Msg = RegisterWindowMessageW(L"TAVO Zedazi view job");
+  return Msg;
+}
+
 TWindowView::TWindowView(TForm1& Form, std::function<void()> TaskEnded)
     : form_(Form), taskEnded_(std::move(TaskEnded)), windowThread_(GetCurrentThreadId()) {}
 
@@ -47,7 +51,7 @@ void TWindowView::Post(std::function<void()> F, bool Wait) {
   job->Run = std::move(F);
   // The window holds one reference while the message is queued.
   auto* queued = new std::shared_ptr<TJob>(job);
-  if (!PostMessageW(form_.Handle(), kViewJobMessage, 0, reinterpret_cast<LPARAM>(queued))) {
+  if (!PostMessageW(form_.Handle(), ViewJobMessage(), 0, reinterpret_cast<LPARAM>(queued))) {
     delete queued;  // the window is gone: nothing to take effect on
     return;
   }
@@ -57,6 +61,7 @@ void TWindowView::Post(std::function<void()> F, bool Wait) {
 }
 
 void TWindowView::RunJob(LPARAM Job, bool Run) {
+  if (!Job) return;
   std::unique_ptr<std::shared_ptr<TJob>> queued(reinterpret_cast<std::shared_ptr<TJob>*>(Job));
   TJob& job = **queued;
   if (Run) job.Run();

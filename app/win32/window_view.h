@@ -5,19 +5,19 @@
 // no window, so the main window stays usable while the task waits for them.
 #pragma once
 
-#include "app/win32/windows_api.h"
-
 #include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
 
+#include "app/win32/windows_api.h"
 #include "download/download_view.h"
 
 class TForm1;
 
-// The window message that carries a view job; its LPARAM is the job.
-inline constexpr UINT kViewJobMessage = WM_APP + 1;
+// The window message that carries a view job; its LPARAM is the job. A
+// registered number: no other sender uses it.
+UINT ViewJobMessage();
 
 class TWindowView : public TDownloadView {
  public:

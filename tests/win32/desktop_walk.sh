@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# The Windows window end to end under Wine and an X server, driven like a user
+# with xdotool against the box simulator on COM7:
+#   walk     Connect, pick COM7 in "Select Port", Channels, Receive, type a name
+#            in the save dialog; the file must equal what zedazi-recv.exe saves
+#            from another simulator run. Then DisCnct, and close by the title
+#            bar's close button: exit code 0.
+#   refusal  the box refuses the request: its "Error" box opens, and DisCnct
+#            still works while it is open (Connect then asks for a port again).
+# Usage: desktop_walk.sh ZEDAZI_EXE RECV_EXE BOXSIM SCREEN_GRAB [--shots DIR]
+# Runs in the Wine prefix of $WINEPREFIX (scripts/test-windows.sh makes one).
+set -euo pipefail
+
+if (($# < 4)); then
+  echo "usage: $0 ZEDAZI_EXE RECV_EXE BOXSIM SCREEN_GRAB [--shots DIR]" >&2
+  exit 2
+fi
+zedazi=$(realpath "$1") recv=$(realpath "$2") boxsim=$(realpath "$3") grab=$(realpath "$4")
+shots=""
+if [ "${5:-}" = "--shots" ]; then shots=$(realpath "${6:?--shots needs a folder}"); fi
+: "${WINEPREFIX:?the Wine prefix to run in}"
+
+skip() {
+  echo "[  SKIPPED ] $*"
+  exit 77
+}
+command -v xdotool >/dev/null || skip "xdotool is not installed"
+if [ -z "${DISPLAY:-}" ]; then
+  command -v xvfb-run >/dev/null || skip "no display, and no xvfb-run to make one"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zedazi-walk-XXXXXX")
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -f "$WINEPREFIX/dosdevices/com7" "$WINEPREFIX/dosdevices/com9"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  for log in "$work"/*.log; do
+    echo "--- $(basename "$log")"
+    cat "$log"
+  done
+  exit 1
+}
+# Waits up to 60 s for a command to succeed (Wine starts slowly on a busy machine).
+wait_for() {
+  local end=$((SECONDS + 60))
+  until "$@"; do
+    ((SECONDS < end)) || return 1
+    sleep 0.2
+  done
+}
+window_named() { timeout 60 xdotool search --sync --onlyvisible --name "$1" | head -1; }
+no_window() { [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
+wine_path() { echo "Z:${1//\//\\}"; }
+start_box() {  # LINK LOG [OPTION ...]
+  local link=$1 log=$2
+  shift 2
+  "$boxsim" --link "$WINEPREFIX/dosdevices/$link" --baud 0 "$@" >"$log" 2>&1 &
+  box_pid=$!
+  pids+=($box_pid)
+  wait_for test -L "$WINEPREFIX/dosdevices/$link" || fail "the simulator did not link $link"
+}
+# Starts the window in FOLDER and sets WID, X, Y for the clicks.
+start_window() {
+  (cd "$1" && exec wine "$zedazi") >"$work/zedazi.log" 2>&1 &
+  zedazi_pid=$!
+  pids+=($zedazi_pid)
+  WID=$(window_named '^TAVO Zedazi V1.30$') || fail "no main window"
+  [ -n "$WID" ] || fail "no main window"
+  eval "$(xdotool getwindowgeometry --shell "$WID")"
+  [ "$WIDTH" = 477 ] && [ "$HEIGHT" = 382 ] || fail "the window is ${WIDTH}x$HEIGHT, not 477x382"
+}
+click() { xdotool mousemove --sync $((X + $1)) $((Y + $2)) click 1; }
+shoot() {
+  [ -n "$shots" ] || return 0
+  sleep 0.3  # let the last repaint reach the screen
+  "$grab" "$shots/$1" "$X" "$Y" "$WIDTH" "$HEIGHT" 2>/dev/null || fail "screenshot $1"
+}
+pick_port() {
+  local dialog
+  dialog=$(window_named '^Select Port$') || fail "no port dialog"
+  xdotool windowfocus --sync "$dialog"
+  # OK has the focus; the list is one step back in the tab order.
+  xdotool key --delay 50 shift+Tab
+  xdotool type --delay 80 "$1"
+  xdotool key Return
+  wait_for no_window '^Select Port$' || fail "the port dialog stayed open"
+}
+ended() { ! kill -0 "$zedazi_pid" 2>/dev/null; }
+
+walk() {
+  echo "== reference file from zedazi-recv.exe"
+  start_box com9 "$work/ref-box.log" --once
+  wine "$recv" --port COM9 --type channels --output "$(wine_path "$work/ref.tcn")" --quiet \
+    >"$work/recv.log" 2>&1 || fail "zedazi-recv.exe failed"
+
+  echo "== zedazi.exe against the simulator on COM7"
+  # Not --once: a box that goes away right after the download is a device
+  # failure the window reports, and its error box would stand in the way.
+  start_box com7 "$work/box.log"
+  mkdir "$work/out"
+  start_window "$work/out"
+  click 76 240  # Connect
+  pick_port COM7
+  click 15 123  # Channels
+  xdotool mousemove --sync $((X + 300)) $((Y + 200))
+  shoot window-windows.png
+  click 76 288  # Receive
+  wait_for grep -q "PACKET_OK for packet 001" "$work/box.log" || fail "the download did not start"
+  local save
+  save=$(window_named '^Save As$') || fail "no save dialog"
+  xdotool windowfocus --sync "$save"
+  # The dialog opens in the working folder, so a bare name lands there.
+  xdotool type --delay 20 list
+  xdotool key Return
+  wait_for test -f "$work/out/list.tcn" || fail "nothing saved"
+  wait_for grep -q "download completed" "$work/box.log" || fail "the box did not finish"
+  wait_for cmp -s "$work/ref.tcn" "$work/out/list.tcn" || fail "the saved file differs from the reference"
+
+  click 76 240  # DisCnct
+  sleep 0.5
+  ended && fail "zedazi.exe ended early"
+  click 453 30  # the title bar's close button
+  wait_for ended || fail "zedazi.exe did not end on close"
+  wait "$zedazi_pid" || fail "zedazi.exe exited with an error"
+  echo "walk: $(stat -c %s "$work/out/list.tcn") bytes saved, equal to the reference; exit code 0"
+}
+
+refusal() {
+  echo "== a refusal while the window stays usable"
+  start_box com7 "$work/box.log" --fault refuse-request
+  start_window "$work"
+  click 76 240  # Connect
+  pick_port COM7
+  click 15 123  # Channels
+  click 76 288  # Receive
+  local box
+  box=$(window_named '^Error$') || fail "no Error box for the refusal"
+  click 76 240  # DisCnct, while the box is open
+  click 76 240  # Connect again: it asks for a port, so the port was closed
+  window_named '^Select Port$' >/dev/null || fail "DisCnct did not close the port while the box was open"
+  pick_port COM7
+  # Its OK button, in the middle of the bottom row.
+  eval "$(xdotool getwindowgeometry --shell --prefix BOX_ "$box")"
+  xdotool mousemove --sync $((BOX_X + BOX_WIDTH / 2)) $((BOX_Y + BOX_HEIGHT - 21)) click 1
+  wait_for no_window '^Error$' || fail "the Error box did not close"
+  click 453 30
+  wait_for ended || fail "zedazi.exe did not end on close"
+  wait "$zedazi_pid" || fail "zedazi.exe exited with an error"
+  echo "refusal: the Error box opened, DisCnct and Connect worked beside it; exit code 0"
+}
+
+walk
+kill "$box_pid"
+wait "$box_pid" 2>/dev/null || true
+refusal
+echo "[  PASSED  ] desktop walk and refusal"
