@@ -8,7 +8,8 @@
 #   build    a compiler and CMake: the command-line programs
 #   window   Qt 6: the desktop tool's window
 #   test     everything the test suite, the benchmarks and the package test use
-#   windows  the mingw-w64 cross compiler and Wine: the Windows build and its tests
+#   windows  the mingw-w64 cross compiler, Wine and wixl: the Windows build, its tests
+#            and its installer
 # ZEDAZI_DEPS_WAIT: seconds to wait for another package manager (300).
 set -euo pipefail
 
@@ -21,7 +22,7 @@ set_test=(
   qemu-system-x86 busybox-static python3
   desktop-file-utils appstream bash-completion groff-base debootstrap
 )
-set_windows=(g++-mingw-w64-x86-64-posix wine64 wine googletest msitools)
+set_windows=(g++-mingw-w64-x86-64-posix wine64 wine googletest msitools wixl)
 
 check=0
 if [ "${1:-}" = --check ]; then

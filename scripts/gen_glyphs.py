@@ -8,6 +8,9 @@ The output is checked in; rerun only when a picture changes.
 scripts/gen_glyphs.py --icons DIR draws the application icon afresh at the
 desktop's icon sizes, as DIR/NxN/apps/ICON_ID.png with real alpha, from the same
 shapes as the built-in one (the checked-in set lives in dist/icons/hicolor).
+scripts/gen_glyphs.py --ico FILE writes the same drawings as one Windows icon
+(dist/windows/zedazi.ico): the small sizes as 32-bit DIBs, which every reader
+of icons takes, the 256 one as PNG, which keeps the file small.
 
 Glyphs are 48 x 48, 32 bits, bottom-up, no palette. Background pixels are all
 zero (the button treats its top-left colour as transparent), picture pixels carry
@@ -231,9 +234,49 @@ def write_icons(folder):
             f.write(png(rasterize_alpha(size, application_icon(size))))
 
 
+ICO_SIZES = (16, 24, 32, 48, 64, 256)
+
+
+def ico_dib(rows):
+    """An icon entry as a DIB: the header counts the colour and mask rows, both
+    bottom-up; the 1-bit mask, rows padded to 32 bits, marks transparent pixels."""
+    size = len(rows)
+    colour = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for r, g, b, a in row)
+    stride = (size + 31) // 32 * 4
+    mask = bytearray()
+    for row in reversed(rows):
+        line = bytearray(stride)
+        for x, p in enumerate(row):
+            if p[3] == 0:
+                line[x // 8] |= 0x80 >> (x % 8)
+        mask += line
+    info = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0,
+                       len(colour) + len(mask), 0, 0, 0, 0)
+    return info + colour + bytes(mask)
+
+
+def ico(sizes):
+    images = []
+    for size in sizes:
+        rows = rasterize_alpha(size, application_icon(size))
+        images.append((size, png(rows) if size >= 256 else ico_dib(rows)))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, data in images:
+        # 0 stands for 256 in the one-byte width and height.
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    return out + b"".join(data for _, data in images)
+
+
 def main():
     if len(sys.argv) == 3 and sys.argv[1] == "--icons":
         write_icons(sys.argv[2])
+        return
+    if len(sys.argv) == 3 and sys.argv[1] == "--ico":
+        os.makedirs(os.path.dirname(os.path.abspath(sys.argv[2])), exist_ok=True)
+        with open(sys.argv[2], "wb") as f:
+            f.write(ico(ICO_SIZES))
         return
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     images = [

@@ -3,24 +3,43 @@
 # then downloads by zedazi-recv.exe from the box simulator. The simulator
 # serves a Linux pseudo-terminal that a temporary Wine prefix knows as COM7
 # (a dosdevices link), so the receiver goes through the Win32 device layer.
-# Usage: scripts/test-windows.sh [--unit-only]
+# Last, the installer (scripts/package-windows.sh) in the same prefix.
+# Usage: scripts/test-windows.sh [--unit-only | --installer-only]
 set -euo pipefail
-unit_only=0
-[ "${1:-}" = --unit-only ] && unit_only=1
+mode=all
+case ${1:-} in
+"") ;;
+--unit-only) mode=unit ;;
+--installer-only) mode=installer ;;
+*)
+  echo "usage: scripts/test-windows.sh [--unit-only | --installer-only]" >&2
+  exit 2
+  ;;
+esac
 cd "$(dirname "$0")/.."
-# Wine, and the simulator's build and the echo line's interpreter.
-scripts/deps.sh test windows
 root=$PWD
 win=$root/build/windows/zedazi
 exe=$win/tools/recv/zedazi-recv.exe
-if [ ! -f "$exe" ]; then
-  echo "test-windows: $exe is not built; run scripts/build-windows.sh" >&2
-  exit 1
-fi
-boxsim=$root/build/default/tools/boxsim/zedazi-boxsim
-if [ ! -x "$boxsim" ]; then
-  cmake --preset default >/dev/null
-  cmake --build build/default --target zedazi-boxsim -j 2
+version=$(sed -n 's/^project(zedazi VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+msi=$root/build/windows/zedazi-$version-x64.msi
+if [ "$mode" = installer ]; then
+  scripts/deps.sh windows
+  if [ ! -f "$msi" ]; then
+    echo "test-windows: $msi is not built; run scripts/package-windows.sh" >&2
+    exit 1
+  fi
+else
+  # Wine, and the simulator's build and the echo line's interpreter.
+  scripts/deps.sh test windows
+  if [ ! -f "$exe" ]; then
+    echo "test-windows: $exe is not built; run scripts/build-windows.sh" >&2
+    exit 1
+  fi
+  boxsim=$root/build/default/tools/boxsim/zedazi-boxsim
+  if [ ! -x "$boxsim" ]; then
+    cmake --preset default >/dev/null
+    cmake --build build/default --target zedazi-boxsim -j 2
+  fi
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zedazi-wine-XXXXXX")
@@ -41,7 +60,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No menu entries in the user's desktop for what is installed in the prefix.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 started=$(date +%s)
 echo "== Wine prefix"
 # One server for every run, its own output kept apart: a server started by a
@@ -50,6 +70,12 @@ mkdir -p "$WINEPREFIX"
 wineserver -p >"$work/wineserver.log" 2>&1
 wineboot -i >/dev/null 2>&1
 wine_path() { echo "Z:${1//\//\\}"; }
+source "$root/tests/win32/installer.sh"
+if [ "$mode" = installer ]; then
+  test_installer
+  echo "test-windows: installer passed in $(($(date +%s) - started)) s"
+  exit 0
+fi
 
 echo "== Unit tests"
 # The device tests talk to COM8, a line that echoes every byte.
@@ -80,7 +106,7 @@ if [ -n "$echo_pid" ]; then
   echo_pid=
 fi
 echo "unit tests passed: $tests"
-if [ "$unit_only" = 1 ]; then
+if [ "$mode" = unit ]; then
   echo "test-windows: $tests unit tests passed in $(($(date +%s) - started)) s"
   exit 0
 fi
@@ -170,4 +196,11 @@ grep -q 'Bad STB response! Aborting...' "$work/recv.log" || fail "refusal: no re
 echo "refusal: exit code 1, no file, refusal logged"
 downloads=$((downloads + 1))
 
-echo "test-windows: $tests unit tests and $downloads downloads passed in $(($(date +%s) - started)) s"
+passed="$tests unit tests, $downloads downloads and the installer"
+if [ -f "$msi" ]; then
+  test_installer
+else
+  echo "installer: skipped, $msi is not built (scripts/package-windows.sh builds it)"
+  passed="$tests unit tests and $downloads downloads (installer skipped)"
+fi
+echo "test-windows: $passed passed in $(($(date +%s) - started)) s"

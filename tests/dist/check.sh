@@ -51,8 +51,13 @@ install)
 icons)
   need python3 python3
   # The checked-in icons are what the generator draws now.
-  python3 "$src/scripts/gen_glyphs.py" --icons "$work"
-  diff -r "$work" "$src/dist/icons/hicolor" || fail "icons differ from scripts/gen_glyphs.py --icons"
+  python3 "$src/scripts/gen_glyphs.py" --icons "$work/hicolor"
+  diff -r "$work/hicolor" "$src/dist/icons/hicolor" || fail "icons differ from scripts/gen_glyphs.py --icons"
+  python3 "$src/scripts/gen_glyphs.py" --ico "$work/zedazi.ico"
+  cmp "$work/zedazi.ico" "$src/dist/windows/zedazi.ico" ||
+    fail "dist/windows/zedazi.ico differs from scripts/gen_glyphs.py --ico"
+  python3 "$src/tests/dist/ico_check.py" "$src/dist/windows/zedazi.ico" "$src/dist/icons/hicolor" ||
+    fail "dist/windows/zedazi.ico does not hold the desktop's icons"
   ;;
 
 manpages)
