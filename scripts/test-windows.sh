@@ -3,16 +3,19 @@
 # then downloads by zedazi-recv.exe from the box simulator. The simulator
 # serves a Linux pseudo-terminal that a temporary Wine prefix knows as COM7
 # (a dosdevices link), so the receiver goes through the Win32 device layer.
-# Last, the installer (scripts/package-windows.sh) in the same prefix.
-# Usage: scripts/test-windows.sh [--unit-only | --installer-only]
+# Then the window, zedazi.exe, walked through by a user under Wine and an X
+# server (tests/win32/desktop_walk.sh), and last the installer
+# (scripts/package-windows.sh) in the same prefix.
+# Usage: scripts/test-windows.sh [--unit-only | --desktop-only | --installer-only]
 set -euo pipefail
 mode=all
 case ${1:-} in
 "") ;;
 --unit-only) mode=unit ;;
+--desktop-only) mode=desktop ;;
 --installer-only) mode=installer ;;
 *)
-  echo "usage: scripts/test-windows.sh [--unit-only | --installer-only]" >&2
+  echo "usage: scripts/test-windows.sh [--unit-only | --desktop-only | --installer-only]" >&2
   exit 2
   ;;
 esac
@@ -36,9 +39,10 @@ else
     exit 1
   fi
   boxsim=$root/build/default/tools/boxsim/zedazi-boxsim
-  if [ ! -x "$boxsim" ]; then
+  grab=$root/build/default/tests/e2e_gui/screen_grab
+  if [ ! -x "$boxsim" ] || [ ! -x "$grab" ]; then
     cmake --preset default >/dev/null
-    cmake --build build/default --target zedazi-boxsim -j 2
+    cmake --build build/default --target zedazi-boxsim screen_grab -j 2
   fi
 fi
 
@@ -71,6 +75,20 @@ wineserver -p >"$work/wineserver.log" 2>&1
 wineboot -i >/dev/null 2>&1
 wine_path() { echo "Z:${1//\//\\}"; }
 source "$root/tests/win32/installer.sh"
+# The window's walk, with its picture kept beside the build.
+test_desktop() {
+  echo "== Desktop"
+  mkdir -p "$root/build/windows/shots"
+  "$root/tests/win32/desktop_walk.sh" "$win/app/zedazi.exe" "$exe" "$boxsim" "$grab" \
+    --shots "$root/build/windows/shots" >"$work/desktop.log" 2>&1 ||
+    { cat "$work/desktop.log" >&2; echo "test-windows: the desktop walk failed" >&2; exit 1; }
+  grep -E '^(walk|refusal):' "$work/desktop.log"
+}
+if [ "$mode" = desktop ]; then
+  test_desktop
+  echo "test-windows: desktop passed in $(($(date +%s) - started)) s"
+  exit 0
+fi
 if [ "$mode" = installer ]; then
   test_installer
   echo "test-windows: installer passed in $(($(date +%s) - started)) s"
@@ -196,11 +214,12 @@ grep -q 'Bad STB response! Aborting...' "$work/recv.log" || fail "refusal: no re
 echo "refusal: exit code 1, no file, refusal logged"
 downloads=$((downloads + 1))
 
-passed="$tests unit tests, $downloads downloads and the installer"
+test_desktop
+passed="$tests unit tests, $downloads downloads, the desktop walk and the installer"
 if [ -f "$msi" ]; then
   test_installer
 else
   echo "installer: skipped, $msi is not built (scripts/package-windows.sh builds it)"
-  passed="$tests unit tests and $downloads downloads (installer skipped)"
+  passed="$tests unit tests, $downloads downloads and the desktop walk (installer skipped)"
 fi
 echo "test-windows: $passed passed in $(($(date +%s) - started)) s"

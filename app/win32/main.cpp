@@ -1,6 +1,8 @@
 // Start-up on Windows: the glyph streams already exist (static objects), then
 // the common controls, the serial component's platform, the main window and
 // the message loop.
+#include "app/win32/windows_api.h"
+// After the API itself, which it builds on.
 #include <commctrl.h>
 
 #include <exception>
@@ -11,7 +13,6 @@
 #include "app/win32/form1.h"
 #include "app/win32/wide.h"
 #include "app/win32/win32_platform.h"
-#include "app/win32/windows_api.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int CmdShow) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
