@@ -40,9 +40,10 @@ else
   fi
   boxsim=$root/build/default/tools/boxsim/zedazi-boxsim
   grab=$root/build/default/tests/e2e_gui/screen_grab
-  if [ ! -x "$boxsim" ] || [ ! -x "$grab" ]; then
+  picture_diff=$root/build/default/tests/e2e_gui/picture_diff
+  if [ ! -x "$boxsim" ] || [ ! -x "$grab" ] || [ ! -x "$picture_diff" ]; then
     cmake --preset default >/dev/null
-    cmake --build build/default --target zedazi-boxsim screen_grab -j 2
+    cmake --build build/default --target zedazi-boxsim screen_grab picture_diff -j 2
   fi
 fi
 
@@ -83,6 +84,16 @@ test_desktop() {
     --shots "$root/build/windows/shots" >"$work/desktop.log" 2>&1 ||
     { cat "$work/desktop.log" >&2; echo "test-windows: the desktop walk failed" >&2; exit 1; }
   grep -E '^(walk|refusal):' "$work/desktop.log"
+  # Outside text, the skin's pictures are the Linux window's: the title bar's
+  # sections, icon and buttons, the banner, the glyphs and the frame, against
+  # the Linux window in the same state.
+  QT_QPA_PLATFORM=offscreen "$picture_diff" "$root/docs/window-connected.png" \
+    "$root/build/windows/shots/window-windows.png" 3 32 \
+    0,0,477,16 0,44,477,6 0,16,48,28 250,16,227,28 0,50,476,53 \
+    106,222,36,36~8 106,270,36,36~8 0,0,1,382 476,0,1,382 0,0,477,1 0,381,477,1 \
+    >"$work/pictures.log" 2>&1 ||
+    { cat "$work/pictures.log" >&2; echo "test-windows: the skin differs from the Linux window's" >&2; exit 1; }
+  echo "pictures: title bar, banner, glyphs and frame match the Linux window ($(grep -c ': ok$' "$work/pictures.log") regions)"
 }
 if [ "$mode" = desktop ]; then
   test_desktop

@@ -282,7 +282,7 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       auto place = [&](HWND c, TRect r) {
         MoveWindow(c, o.x + r.Left, o.y + r.Top, r.Width, r.Height, TRUE);
       };
-      place(memo_, Memo1);
+      place(memo_, {Memo1.Left + 2, Memo1.Top + 2, Memo1.Width - 4, Memo1.Height - 4});
       place(button1_, SpeedButton1);
       place(button2_, SpeedButton2);
       for (std::size_t i = 0; i < radios_.size(); ++i) {

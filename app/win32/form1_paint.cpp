@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/controls_logic.h"
 #include "app/graphics/glyph.h"
+#include "app/graphics/skin_pictures.h"
 #include "app/skin_colours.h"
 #include "app/win32/form1.h"
 #include "app/win32/wide.h"
@@ -17,10 +18,34 @@ COLORREF Ref(TRgb c) {
   return RGB(c.R, c.G, c.B);
 }
 
-HFONT MakeFont(const wchar_t* Face, int Pixels, bool Bold, bool Underline = false) {
-  return CreateFontW(-Pixels, 0, 0, 0, Bold ? FW_BOLD : FW_NORMAL, FALSE, Underline, FALSE,
-                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                     DEFAULT_PITCH, Face);
+// A face the system has itself: one it substitutes for the name reads back
+// under another.
+bool Installed(const std::wstring& Face) {
+  HFONT font =
+      CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, Face.c_str());
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  wchar_t got[LF_FACESIZE] = {};
+  GetTextFaceW(dc, LF_FACESIZE, got);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(font);
+  return _wcsicmp(got, Face.c_str()) == 0;
+}
+
+// The first installed family of the font's list, as the other front-end picks it.
+HFONT MakeFont(const TSkinFont& Font) {
+  std::wstring face = Wide(Font.Families[0]);
+  for (const char* const* name = Font.Families; *name; ++name) {
+    if (Installed(Wide(*name))) {
+      face = Wide(*name);
+      break;
+    }
+  }
+  return CreateFontW(-Font.Pixels, 0, 0, 0, Font.Bold ? FW_BOLD : FW_NORMAL, FALSE, Font.Underline,
+                     FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                     ANTIALIASED_QUALITY, DEFAULT_PITCH, face.c_str());
 }
 
 // A vertical gradient over R, top colour to bottom colour.
@@ -94,50 +119,33 @@ RECT At(POINT O, TRect R) {
   return {O.x + R.Left, O.y + R.Top, O.x + R.Left + R.Width, O.y + R.Top + R.Height};
 }
 
-// A title bar button's symbol, centred in its square.
-void TitleSymbol(HDC Dc, int Kind, bool Maximized, int X, int Y, TRgb Colour) {
-  HPEN pen = CreatePen(PS_SOLID, 2, Ref(Colour));
-  HGDIOBJ old = SelectObject(Dc, pen);
-  HGDIOBJ oldBrush = SelectObject(Dc, GetStockObject(NULL_BRUSH));
-  auto line = [&](int x1, int y1, int x2, int y2) {
-    MoveToEx(Dc, X + x1, Y + y1, nullptr);
-    LineTo(Dc, X + x2, Y + y2);
-  };
-  switch (Kind) {
-    case 0:  // window menu
-      for (int y : {9, 14, 19}) line(8, y, 20, y);
-      break;
-    case 1:  // minimise
-      line(9, 19, 19, 19);
-      break;
-    case 2:  // maximise or restore
-      if (Maximized) {
-        Rectangle(Dc, X + 8, Y + 11, X + 17, Y + 20);
-        line(11, 8, 20, 8);
-        line(20, 8, 20, 17);
-      } else {
-        Rectangle(Dc, X + 8, Y + 8, X + 20, Y + 20);
-      }
-      break;
-    default:  // close
-      line(9, 9, 19, 19);
-      line(19, 9, 9, 19);
-      break;
+// The pictures as drawn, made once.
+struct TSkin {
+  TPixels Left = TitleLeftPicture.Pixels(), Middle = TitleMiddlePicture.Pixels(),
+          Right = TitleRightPicture.Pixels();
+  TPixels Banner =
+      ScaleBilinear(BannerPicture.Pixels(), Form1Layout::Banner.Width, Form1Layout::Banner.Height);
+  TPixels Buttons[tbCount][tsCount];
+  TSkin() {
+    for (int k = 0; k < tbCount; ++k)
+      for (int s = 0; s < tsCount; ++s) Buttons[k][s] = TitleButtonPictures[k][s].Pixels();
   }
-  SelectObject(Dc, oldBrush);
-  SelectObject(Dc, old);
-  DeleteObject(pen);
+};
+
+const TSkin& Skin() {
+  static const TSkin skin;
+  return skin;
 }
 
 }  // namespace
 
 void TForm1::MakeFonts() {
-  titleFont_ = MakeFont(L"Tahoma", 11, true);
-  groupFont_ = MakeFont(L"MS Sans Serif", 11, false);
-  buttonFont_ = MakeFont(L"Courier New", 19, true);
-  logFont_ = MakeFont(L"Courier New", 13, true);
-  linkFont_ = MakeFont(L"MS Sans Serif", 32, true, true);
-  windowFont_ = MakeFont(L"Tahoma", 11, true);
+  titleFont_ = MakeFont(SkinFonts::Title);
+  groupFont_ = MakeFont(SkinFonts::Group);
+  buttonFont_ = MakeFont(SkinFonts::Button);
+  logFont_ = MakeFont(SkinFonts::Log);
+  linkFont_ = MakeFont(SkinFonts::Link);
+  windowFont_ = MakeFont(SkinFonts::WindowText);
 }
 
 void TForm1::Paint(HDC Target) {
@@ -163,11 +171,13 @@ void TForm1::Paint(HDC Target) {
 }
 
 void TForm1::PaintTitleBar(HDC Dc, int Width) {
-  const RECT bar{0, 0, Width, TitleBarHeight};
-  Gradient(Dc, bar, {255, 255, 255}, {224, 236, 239});
-  Fill(Dc, {0, 0, Width, 3}, SkinColours::Accent);
-  Fill(Dc, {0, 3, Width, 4}, SkinColours::AccentLight);
-  Fill(Dc, {0, TitleBarHeight - 1, Width, TitleBarHeight}, {191, 210, 215});
+  // Left and right at their own sizes, the middle stretched over what is
+  // between; at the window's normal width the two outer pictures overlap.
+  const TSkin& skin = Skin();
+  DrawPixels(Dc, skin.Left, 0, 0);
+  const int gap = Width - skin.Left.Width - skin.Right.Width;
+  if (gap > 0) DrawPixels(Dc, ScaleBilinear(skin.Middle, gap, TitleBarHeight), skin.Left.Width, 0);
+  DrawPixels(Dc, skin.Right, Width - skin.Right.Width, 0);
 
   const int mid = TitleButtonTop + TitleButtonSize / 2;
   DrawPixels(Dc, GlyphPixels(icon_.Pixels(), true), TitleIconLeft, mid - icon_.Height() / 2);
@@ -178,31 +188,24 @@ void TForm1::PaintTitleBar(HDC Dc, int Width) {
 
   // Right to left: close, maximise, minimise, window menu.
   const THot order[] = {htClose, htMaximize, htMinimize, htMenu};
-  const int kinds[] = {3, 2, 1, 0};
+  const TTitleButtonPicture kinds[] = {tbClose, maximized_ ? tbRestore : tbMaximize, tbMinimize,
+                                       tbMenu};
   int x = Width - TitleRightMargin - TitleButtonSize;
   for (int i = 0; i < 4; ++i) {
-    const RECT r{x, TitleButtonTop, x + TitleButtonSize, TitleButtonTop + TitleButtonSize};
-    const bool closeButton = order[i] == htClose;
-    if (pressed_ == order[i] && hot_ == order[i]) {
-      Rounded(Dc, r, SkinColours::Accent,
-              closeButton ? &SkinColours::AccentDark : &SkinColours::Line, 5);
-    } else if (hot_ == order[i]) {
-      const TRgb face = closeButton ? TRgb{220, 70, 60} : TRgb{214, 234, 238};
-      Rounded(Dc, r, face, &face, 5);
-    }
-    const bool light = closeButton && hot_ == order[i];
-    TitleSymbol(Dc, kinds[i], maximized_, x, TitleButtonTop,
-                light ? TRgb{255, 255, 255} : SkinColours::AccentDark);
+    const TTitleButtonState state =
+        hot_ == order[i] ? (pressed_ == order[i] ? tsPressed : tsHover) : tsNormal;
+    DrawPixels(Dc, skin.Buttons[kinds[i]][state], x, TitleButtonTop);
     x -= TitleButtonSize + TitleButtonGap;
   }
 }
 
 void TForm1::PaintControls(HDC Dc) {
   const POINT o = Origin();
-  // The banner.
-  const RECT banner = At(o, Banner);
-  Gradient(Dc, banner, SkinColours::AccentLight, SkinColours::AccentDark);
-  Text(Dc, linkFont_, SkinColours::Panel, "TAVO Zedazi", banner, DT_CENTER | DT_VCENTER);
+  // The banner, stretched over its panel.
+  DrawPixels(Dc, Skin().Banner, o.x + Banner.Left, o.y + Banner.Top);
+
+  // The log area's frame, around the edit control set 1 pixel inside it.
+  Rounded(Dc, At(o, Memo1), SkinColours::Line, &SkinColours::Panel, 4);
 
   // The radio group's frame.
   Rounded(Dc, At(o, RadioGroup), SkinColours::Line, &SkinColours::Panel, 5);
@@ -263,6 +266,8 @@ void TForm1::DrawButton(const DRAWITEMSTRUCT& Item) {
         at.CaptionTop + shift + text.cy},
        DT_LEFT | DT_TOP);
   DrawPixels(dc, pixels, at.GlyphLeft + shift, at.GlyphTop + shift);
+  // The buttons lie on the window's left edge, where its border runs above them.
+  Fill(dc, {r.left, r.top, r.left + 1, r.bottom}, SkinColours::Border);
 }
 
 void TForm1::DrawRadio(const DRAWITEMSTRUCT& Item, int Index) {

@@ -15,30 +15,38 @@ QFont TSkinTheme::Font(const QStringList& families, QFont::StyleHint hint, int p
   return font;
 }
 
+namespace {
+
+QFont FontOf(const TSkinFont& f, QFont::StyleHint hint) {
+  QStringList families;
+  for (const char* const* name = f.Families; *name; ++name) families << QString::fromLatin1(*name);
+  return TSkinTheme::Font(families, hint, f.Pixels, f.Bold, f.Underline);
+}
+
+}  // namespace
+
 QFont TSkinTheme::TitleFont() {
-  return Font({"Tahoma", "DejaVu Sans", "Liberation Sans"}, QFont::SansSerif, 11, true);
+  return FontOf(SkinFonts::Title, QFont::SansSerif);
 }
 
 QFont TSkinTheme::GroupFont() {
-  return Font({"MS Sans Serif", "Microsoft Sans Serif", "DejaVu Sans", "Liberation Sans"},
-              QFont::SansSerif, 11, false);
+  return FontOf(SkinFonts::Group, QFont::SansSerif);
 }
 
 QFont TSkinTheme::ButtonFont() {
-  return Font({"Courier New", "Liberation Mono", "DejaVu Sans Mono"}, QFont::Monospace, 19, true);
+  return FontOf(SkinFonts::Button, QFont::Monospace);
 }
 
 QFont TSkinTheme::LogFont() {
-  return Font({"Courier New", "Liberation Mono", "DejaVu Sans Mono"}, QFont::Monospace, 13, true);
+  return FontOf(SkinFonts::Log, QFont::Monospace);
 }
 
 QFont TSkinTheme::LinkFont() {
-  return Font({"MS Sans Serif", "Microsoft Sans Serif", "DejaVu Sans", "Liberation Sans"},
-              QFont::SansSerif, 32, true, true);
+  return FontOf(SkinFonts::Link, QFont::SansSerif);
 }
 
 QFont TSkinTheme::WindowFont() {
-  return Font({"Tahoma", "DejaVu Sans", "Liberation Sans"}, QFont::SansSerif, 11, true);
+  return FontOf(SkinFonts::WindowText, QFont::SansSerif);
 }
 
 QString TSkinTheme::MemoStyleSheet() {

@@ -1,0 +1,43 @@
+#include "app/graphics/skin_pictures.h"
+
+#include <algorithm>
+#include <cmath>
+
+TPixels TSkinPicture::Pixels() const {
+  TPixels p;
+  p.Width = Width;
+  p.Height = Height;
+  p.Argb.reserve(std::size_t(Width) * std::size_t(Height));
+  for (std::size_t i = 0; i + 1 < RunWords; i += 2)
+    p.Argb.insert(p.Argb.end(), Runs[i], Runs[i + 1]);
+  p.Argb.resize(std::size_t(Width) * std::size_t(Height));
+  return p;
+}
+
+TPixels ScaleBilinear(const TPixels& Source, int Width, int Height) {
+  TPixels out;
+  if (Source.Empty() || Width <= 0 || Height <= 0) return out;
+  out.Width = Width;
+  out.Height = Height;
+  out.Argb.resize(std::size_t(Width) * std::size_t(Height));
+  const double sx = double(Source.Width) / Width, sy = double(Source.Height) / Height;
+  for (int y = 0; y < Height; ++y) {
+    const double fy = std::clamp((y + 0.5) * sy - 0.5, 0.0, double(Source.Height - 1));
+    const int y0 = int(fy), y1 = std::min(y0 + 1, Source.Height - 1);
+    const double wy = fy - y0;
+    for (int x = 0; x < Width; ++x) {
+      const double fx = std::clamp((x + 0.5) * sx - 0.5, 0.0, double(Source.Width - 1));
+      const int x0 = int(fx), x1 = std::min(x0 + 1, Source.Width - 1);
+      const double wx = fx - x0;
+      std::uint32_t pixel = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        auto c = [&](int px, int py) { return double(Source.At(px, py) >> shift & 0xff); };
+        const double top = c(x0, y0) * (1 - wx) + c(x1, y0) * wx;
+        const double bottom = c(x0, y1) * (1 - wx) + c(x1, y1) * wx;
+        pixel |= std::uint32_t(std::lround(top * (1 - wy) + bottom * wy)) << shift;
+      }
+      out.Argb[std::size_t(y) * std::size_t(Width) + std::size_t(x)] = pixel;
+    }
+  }
+  return out;
+}

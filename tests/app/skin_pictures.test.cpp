@@ -1,0 +1,70 @@
+// The skin's pictures every front-end draws are what the theme's painter
+// draws now (run zedazi-skin-pictures when the painter changes).
+#include "app/graphics/skin_pictures.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include "app/qt/skin/speed_button.h"
+#include "app/qt/skin/theme.h"
+#include "tests/app/test_app.h"
+
+namespace {
+
+QImage Painted(const QImage& image) {
+  return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+TEST(SkinPictures, AreWhatThePainterDraws) {
+  struct Case {
+    const char* name;
+    const TSkinPicture& data;
+    QImage painted;
+  };
+  std::vector<Case> cases = {
+      {"title left", TitleLeftPicture, Painted(TSkinTheme::TitleLeft().toImage())},
+      {"title middle", TitleMiddlePicture, Painted(TSkinTheme::TitleMiddle().toImage())},
+      {"title right", TitleRightPicture, Painted(TSkinTheme::TitleRight().toImage())},
+      {"banner", BannerPicture, Painted(TSkinTheme::Banner())},
+  };
+  const TTitleButtonKind kinds[] = {TTitleButtonKind::Menu, TTitleButtonKind::Close,
+                                    TTitleButtonKind::Maximize, TTitleButtonKind::Restore,
+                                    TTitleButtonKind::Minimize};
+  const TSkinState states[] = {TSkinState::Normal, TSkinState::Hover, TSkinState::Pressed};
+  for (int k = 0; k < tbCount; ++k)
+    for (int s = 0; s < tsCount; ++s)
+      cases.push_back({"title button", TitleButtonPictures[k][s],
+                       Painted(TSkinTheme::TitleButton(kinds[k], states[s]).toImage())});
+  for (const Case& c : cases)
+    EXPECT_EQ(ToQImage(c.data.Pixels()), c.painted)
+        << c.name << ": run zedazi-skin-pictures app/graphics/skin_pictures_data.cpp";
+}
+
+// The banner as another front-end stretches it stays within a few levels of
+// what the toolkit's smooth scaling shows.
+TEST(SkinPictures, BilinearStretchIsCloseToTheToolkits) {
+  const TPixels banner = BannerPicture.Pixels();
+  const QImage ours = ToQImage(ScaleBilinear(banner, 476, 53));
+  QImage theirs(476, 53, QImage::Format_ARGB32);
+  QPainter p(&theirs);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  p.drawImage(theirs.rect(), ToQImage(banner));
+  p.end();
+  long long total = 0;
+  int worst = 0;
+  for (int y = 0; y < 53; ++y)
+    for (int x = 0; x < 476; ++x)
+      for (int shift : {0, 8, 16}) {
+        const int d = std::abs(int(ours.pixel(x, y) >> shift & 0xff) -
+                               int(theirs.pixel(x, y) >> shift & 0xff));
+        total += d;
+        worst = std::max(worst, d);
+      }
+  EXPECT_LT(double(total) / (476 * 53 * 3), 2.0);
+  EXPECT_LE(worst, 48);
+  // Scaling to its own size changes nothing.
+  EXPECT_EQ(ScaleBilinear(banner, banner.Width, banner.Height), banner);
+}
+
+}  // namespace
