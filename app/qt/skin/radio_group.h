@@ -4,6 +4,8 @@
 #include <QRadioButton>
 #include <QWidget>
 
+#include "app/form1_layout.h"
+
 class TSkinRadioGroup : public QWidget {
   Q_OBJECT
  public:
@@ -28,6 +30,6 @@ class TSkinRadioButton : public QRadioButton {
 
  private:
   bool keyboardFocus_ = false;  // focus shown only when reached by keyboard
-  static constexpr int kIndicator = 14;
-  static constexpr int kGap = 6;
+  static constexpr int kIndicator = Form1Layout::RadioIndicator;
+  static constexpr int kGap = Form1Layout::RadioGap;
 };

@@ -5,6 +5,7 @@
 #include <QWindow>
 #include <span>
 
+#include "app/form1_layout.h"
 #include "app/graphics/bitmap.h"
 #include "app/graphics/glyph_data.h"
 #include "app/qt/skin/child.h"
@@ -12,10 +13,10 @@
 
 namespace {
 
-constexpr int kRightMargin = 10;
-constexpr int kButtonGap = 4;
-constexpr int kIconLeft = 10;
-constexpr int kTitleLeft = 48;
+constexpr int kRightMargin = Form1Layout::TitleRightMargin;
+constexpr int kButtonGap = Form1Layout::TitleButtonGap;
+constexpr int kIconLeft = Form1Layout::TitleIconLeft;
+constexpr int kTitleLeft = Form1Layout::TitleTextLeft;
 
 QString Tip(TTitleButtonKind kind) {
   switch (kind) {

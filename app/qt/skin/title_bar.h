@@ -9,12 +9,13 @@
 #include <QPoint>
 #include <array>
 
+#include "app/form1_layout.h"
 #include "app/qt/skin/theme.h"
 
 class TTitleButton : public QAbstractButton {
   Q_OBJECT
  public:
-  static constexpr int kSize = 28;
+  static constexpr int kSize = Form1Layout::TitleButtonSize;
 
   TTitleButton(TTitleButtonKind kind, QWidget* parent = nullptr);
   void SetKind(TTitleButtonKind kind);
@@ -31,8 +32,8 @@ class TTitleButton : public QAbstractButton {
 class TSkinTitleBar : public QWidget {
   Q_OBJECT
  public:
-  static constexpr int kHeight = 50;
-  static constexpr int kButtonTop = 16;
+  static constexpr int kHeight = Form1Layout::TitleBarHeight;
+  static constexpr int kButtonTop = Form1Layout::TitleButtonTop;
 
   TSkinTitleBar(const QString& title, QWidget* parent = nullptr);
 
