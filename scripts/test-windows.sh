@@ -83,7 +83,7 @@ test_desktop() {
   "$root/tests/win32/desktop_walk.sh" "$win/app/zedazi.exe" "$exe" "$boxsim" "$grab" \
     --shots "$root/build/windows/shots" >"$work/desktop.log" 2>&1 ||
     { cat "$work/desktop.log" >&2; echo "test-windows: the desktop walk failed" >&2; exit 1; }
-  grep -E '^(walk|refusal):' "$work/desktop.log"
+  grep -E '^(walk|refusal|closing):' "$work/desktop.log"
   # Outside text, the skin's pictures are the Linux window's: the title bar's
   # sections, icon and buttons, the banner, the glyphs and the frame, against
   # the Linux window in the same state.

@@ -16,10 +16,7 @@ zedazi=$(realpath "$1") boxsim=$(realpath "$2") recv=$(realpath "$3") grab=$(rea
 shots=""
 if [ "${5:-}" = "--shots" ]; then shots=$(realpath "${6:?--shots needs a folder}"); fi
 
-skip() {
-  echo "[  SKIPPED ] $*"
-  exit 77
-}
+source "$(dirname "$(realpath "$0")")/../support/walk.sh"
 command -v xdotool >/dev/null || skip "xdotool is not installed"
 if [ -z "${DISPLAY:-}" ]; then
   command -v xvfb-run >/dev/null || skip "no display, and no xvfb-run to make one"
@@ -40,23 +37,6 @@ export QT_QPA_PLATFORM=xcb
 export LSAN_OPTIONS="suppressions=$(dirname "$(realpath "$0")")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 links=$XDG_CONFIG_HOME/zedazi/ports
 
-fail() {
-  echo "FAIL: $*"
-  for log in "$work"/*.log; do
-    echo "--- $(basename "$log")"
-    cat "$log"
-  done
-  exit 1
-}
-# Waits up to 30 s for a command to succeed.
-wait_for() {
-  local end=$((SECONDS + 30))
-  until "$@"; do
-    ((SECONDS < end)) || return 1
-    sleep 0.1
-  done
-}
-window_named() { timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -1; }
 
 echo "== reference file from zedazi-recv"
 "$boxsim" --com 9 --baud 0 --once >"$work/ref-box.log" 2>&1 &

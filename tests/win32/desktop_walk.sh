@@ -7,6 +7,8 @@
 #            bar's close button: exit code 0.
 #   refusal  the box refuses the request: its "Error" box opens, and DisCnct
 #            still works while it is open (Connect then asks for a port again).
+#   closing  the window closed in mid-download ends at once, exit code 0, and
+#            saves nothing.
 # Usage: desktop_walk.sh ZEDAZI_EXE RECV_EXE BOXSIM SCREEN_GRAB [--shots DIR]
 # Runs in the Wine prefix of $WINEPREFIX (scripts/test-windows.sh makes one).
 set -euo pipefail
@@ -20,10 +22,9 @@ shots=""
 if [ "${5:-}" = "--shots" ]; then shots=$(realpath "${6:?--shots needs a folder}"); fi
 : "${WINEPREFIX:?the Wine prefix to run in}"
 
-skip() {
-  echo "[  SKIPPED ] $*"
-  exit 77
-}
+source "$(dirname "$(realpath "$0")")/../support/walk.sh"
+# Wine starts slowly on a busy machine.
+walk_wait=60
 command -v xdotool >/dev/null || skip "xdotool is not installed"
 if [ -z "${DISPLAY:-}" ]; then
   command -v xvfb-run >/dev/null || skip "no display, and no xvfb-run to make one"
@@ -39,24 +40,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  for log in "$work"/*.log; do
-    echo "--- $(basename "$log")"
-    cat "$log"
-  done
-  exit 1
-}
-# Waits up to 60 s for a command to succeed (Wine starts slowly on a busy machine).
-wait_for() {
-  local end=$((SECONDS + 60))
-  until "$@"; do
-    ((SECONDS < end)) || return 1
-    sleep 0.2
-  done
-}
-window_named() { timeout 60 xdotool search --sync --onlyvisible --name "$1" | head -1; }
-no_window() { [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
 wine_path() { echo "Z:${1//\//\\}"; }
 start_box() {  # LINK LOG [OPTION ...]
   local link=$1 log=$2
@@ -86,6 +69,10 @@ pick_port() {
   local dialog
   dialog=$(window_named '^Select Port$') || fail "no port dialog"
   xdotool windowfocus --sync "$dialog"
+  # No button answers Escape: the dialog stays.
+  xdotool key Escape
+  sleep 0.5
+  no_window '^Select Port$' && fail "Escape closed the port dialog"
   # OK has the focus; the list is one step back in the tab order.
   xdotool key --delay 50 shift+Tab
   xdotool type --delay 80 "$1"
@@ -156,8 +143,33 @@ refusal() {
   echo "refusal: the Error box opened, DisCnct and Connect worked beside it; exit code 0"
 }
 
+closing() {
+  echo "== the window closed in mid-download"
+  # Paced, so that the download is still under way when the window closes.
+  start_box com7 "$work/box.log" --baud 115200
+  mkdir "$work/closing"
+  start_window "$work/closing"
+  click 76 240  # Connect
+  pick_port COM7
+  click 15 123  # Channels
+  click 76 288  # Receive
+  wait_for grep -q "PACKET_OK for packet 000" "$work/box.log" || fail "the download did not start"
+  click 453 30
+  wait_for ended || fail "zedazi.exe did not end when closed in mid-download"
+  wait "$zedazi_pid" || fail "zedazi.exe exited with an error"
+  grep -q "download completed" "$work/box.log" && fail "the download completed before the close"
+  [ -z "$(ls -A "$work/closing")" ] || fail "a file was saved: $(ls "$work/closing")"
+  echo "closing: ended in mid-download with exit code 0, nothing saved"
+}
+
+stop_box() {
+  kill "$box_pid"
+  wait "$box_pid" 2>/dev/null || true
+}
+
 walk
-kill "$box_pid"
-wait "$box_pid" 2>/dev/null || true
+stop_box
 refusal
-echo "[  PASSED  ] desktop walk and refusal"
+stop_box
+closing
+echo "[  PASSED  ] desktop walk, refusal and closing"
