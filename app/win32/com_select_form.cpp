@@ -60,8 +60,11 @@ void TComSelectForm::Create() {
   child(L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, 124, 95, 85, 27, kAbort);
   combo_ =
       child(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 8, 64, 201, 200, kCombo);
-  for (const TPortChoice& port : choices_.Ports)
-    SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(port.Text).c_str()));
+  // A held port is marked in the list itself; the choice is still its number.
+  for (const TPortChoice& port : choices_.Ports) {
+    const std::string entry = port.Held ? port.Text + "  (held)" : port.Text;
+    SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+  }
   if (!choices_.Ports.empty()) SendMessageW(combo_, CB_SETCURSEL, 0, 0);
   ShowDevice();
   SetFocus(ok);

@@ -16,8 +16,9 @@ TPortChoices ListPortChoices() {
       continue;
     }
     std::string device = entry->Description();
-    if (result == TProbeResult::prInUse) device += ", " + HeldText(FindPortHolders(entry->Path));
-    choices.Ports.push_back({n, "COM" + std::to_string(n), std::move(device)});
+    const bool held = result == TProbeResult::prInUse;
+    if (held) device += ", " + HeldText(FindPortHolders(entry->Path));
+    choices.Ports.push_back({n, "COM" + std::to_string(n), std::move(device), held});
   }
   if (!choices.Ports.empty()) return choices;
   if (!refused.empty()) {

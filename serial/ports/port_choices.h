@@ -10,6 +10,7 @@ struct TPortChoice {
   unsigned Number = 0;
   std::string Text;    // "COM3"
   std::string Device;  // the device behind it; a held one says by whom
+  bool Held = false;   // another program has it open
 };
 
 struct TPortChoices {
