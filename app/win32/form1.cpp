@@ -124,7 +124,23 @@ void TForm1::ShowException(const std::string& Message) {
 }
 
 void TForm1::ToggleMaximized() {
-  ShowWindow(wnd_, maximized_ ? SW_RESTORE : SW_MAXIMIZE);
+  // Done here rather than by the system: a frameless window is maximised the
+  // same way with or without a window manager to ask (under Wine there may be
+  // none).
+  if (maximized_) {
+    maximized_ = false;
+    SetWindowPos(wnd_, nullptr, normal_.left, normal_.top, normal_.right - normal_.left,
+                 normal_.bottom - normal_.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    return;
+  }
+  GetWindowRect(wnd_, &normal_);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (!GetMonitorInfoW(MonitorFromWindow(wnd_, MONITOR_DEFAULTTONEAREST), &mi)) return;
+  maximized_ = true;
+  const RECT& a = mi.rcWork;
+  SetWindowPos(wnd_, nullptr, a.left, a.top, a.right - a.left, a.bottom - a.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm1::ShowWindowMenu(POINT At) {
@@ -277,7 +293,6 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       return 0;
     }
     case WM_SIZE: {
-      maximized_ = WParam == SIZE_MAXIMIZED;
       const POINT o = Origin();
       auto place = [&](HWND c, TRect r) {
         MoveWindow(c, o.x + r.Left, o.y + r.Top, r.Width, r.Height, TRUE);
@@ -443,6 +458,17 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
                      RGB(SkinColours::LogText.R, SkinColours::LogText.G, SkinColours::LogText.B));
         SetBkColor(dc, RGB(255, 255, 255));
         return reinterpret_cast<LRESULT>(memoBrush_);
+      }
+      break;
+    case WM_SYSCOMMAND:
+      // The window menu's and the taskbar's maximise and restore.
+      if ((WParam & 0xfff0) == SC_MAXIMIZE && !maximized_) {
+        ToggleMaximized();
+        return 0;
+      }
+      if ((WParam & 0xfff0) == SC_RESTORE && maximized_ && !IsIconic(wnd_)) {
+        ToggleMaximized();
+        return 0;
       }
       break;
     case WM_CLOSE:

@@ -79,6 +79,7 @@ class TForm1 : private TForm1Controls {
   THot hot_ = htNone, pressed_ = htNone;
   bool tracking_ = false;
   bool maximized_ = false;
+  RECT normal_{};  // where the window was before it was maximised
   HFONT titleFont_ = nullptr, groupFont_ = nullptr, buttonFont_ = nullptr, logFont_ = nullptr,
         linkFont_ = nullptr, windowFont_ = nullptr;
   HBRUSH memoBrush_ = nullptr;

@@ -266,8 +266,9 @@ void TForm1::DrawButton(const DRAWITEMSTRUCT& Item) {
         at.CaptionTop + shift + text.cy},
        DT_LEFT | DT_TOP);
   DrawPixels(dc, pixels, at.GlyphLeft + shift, at.GlyphTop + shift);
-  // The buttons lie on the window's left edge, where its border runs above them.
-  Fill(dc, {r.left, r.top, r.left + 1, r.bottom}, SkinColours::Border);
+  // At the normal size the buttons lie on the window's left edge, where its
+  // border runs above them.
+  if (Origin().x == 0) Fill(dc, {r.left, r.top, r.left + 1, r.bottom}, SkinColours::Border);
 }
 
 void TForm1::DrawRadio(const DRAWITEMSTRUCT& Item, int Index) {

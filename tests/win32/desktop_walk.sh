@@ -80,6 +80,14 @@ pick_port() {
   wait_for no_window '^Select Port$' || fail "the port dialog stayed open"
 }
 ended() { ! kill -0 "$zedazi_pid" 2>/dev/null; }
+size_is() {
+  eval "$(xdotool getwindowgeometry --shell --prefix NOW_ "$WID")"
+  [ "${NOW_WIDTH}x$NOW_HEIGHT" = "$1" ]
+}
+maximised() {
+  eval "$(xdotool getwindowgeometry --shell --prefix NOW_ "$WID")"
+  [ "$NOW_X" = 0 ] && [ "$NOW_Y" = 0 ] && ((NOW_WIDTH > 477 && NOW_HEIGHT > 382))
+}
 
 walk() {
   echo "== reference file from zedazi-recv.exe"
@@ -113,10 +121,17 @@ walk() {
   click 76 240  # DisCnct
   sleep 0.5
   ended && fail "zedazi.exe ended early"
+  # Maximise fills the work area (Wine's idea of the screen, which may be
+  # smaller than the X screen); restore gives the designed size back.
+  click 421 30
+  wait_for maximised || fail "maximise did not fill the work area (window ${NOW_WIDTH}x$NOW_HEIGHT)"
+  xdotool mousemove --sync $((NOW_WIDTH - 56)) 30 click 1
+  wait_for size_is 477x382 || fail "restore did not give the window back its size"
+  eval "$(xdotool getwindowgeometry --shell "$WID")"
   click 453 30  # the title bar's close button
   wait_for ended || fail "zedazi.exe did not end on close"
   wait "$zedazi_pid" || fail "zedazi.exe exited with an error"
-  echo "walk: $(stat -c %s "$work/out/list.tcn") bytes saved, equal to the reference; exit code 0"
+  echo "walk: $(stat -c %s "$work/out/list.tcn") bytes saved, equal to the reference; maximised and restored; exit code 0"
 }
 
 refusal() {
