@@ -98,7 +98,8 @@ void TRivuBaseDispatcher::CompleteFlush() {
 }
 
 int32_t TRivuBaseDispatcher::FlushOutput() {
-  if (!WriteThread || !WriteThread->Running()) return 0;
+  TRivuDispatcherThread* const Writer = Writer_.load();
+  if (!Writer || !Writer->Running()) return 0;
   // The ticket is taken with the buffer emptied, so a block the write thread
   // takes afterwards is new output and is not dropped.
   uint64_t Ticket;
@@ -116,7 +117,7 @@ int32_t TRivuBaseDispatcher::FlushOutput() {
   std::unique_lock Lock(WaitMutex);
   while (FlushAcks_.load() < Ticket) {
     // A write thread that ends meanwhile will never acknowledge.
-    if (!WriteThread->Running() || KillThreads || steady_clock::now() >= Deadline) break;
+    if (!Writer->Running() || KillThreads || steady_clock::now() >= Deadline) break;
     WaitCv.wait_for(Lock, milliseconds(20));
   }
   return LastPurge_.load();

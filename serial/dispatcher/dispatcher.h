@@ -443,6 +443,9 @@ class TRivuBaseDispatcher {
   uint32_t LastNotifyPos = 0;
   std::atomic<bool> KillThreads{false};
   std::unique_ptr<TRivuDispatcherThread> ReadThread, DispThread, WriteThread, StatusThread;
+  // The write thread once it runs: a flush from another thread reads this,
+  // not the slot, which the opening thread fills meanwhile.
+  std::atomic<TRivuDispatcherThread*> Writer_{nullptr};
   uint8_t ThreadBoost = 0;
   std::recursive_mutex DispLock, OutLock, InLock;
   TTraceRecorder TraceRec{DispLock};

@@ -20,6 +20,7 @@ void TRivuBaseDispatcher::LaunchThreads(std::unique_ptr<TRivuDispatcherThread> R
   Launch(ReadThread, std::move(Read));
   Launch(DispThread, std::make_unique<TDispThread>(*this));
   Launch(WriteThread, std::move(Write));
+  Writer_ = WriteThread.get();
   Launch(StatusThread, std::move(Status));
 }
 
