@@ -7,8 +7,9 @@
 #include <string_view>
 
 // The classic file error number (2 file not found, 3 path not found, 4 too
-// many open files, 5 access denied, 101 disk full, 150 write protected) for an
-// errno value; other values pass through unchanged.
+// many open files, 5 access denied, 101 disk full, 150 write protected, 160
+// device write error, ...) for an errno value; what has no closer meaning is
+// 162, general failure.
 int32_t FileErrorNumber(int err);
 
 // Opens the file for writing the way TTextFile::Open describes; the

@@ -28,8 +28,21 @@ int32_t FileErrorNumber(int err) {
       return -ecDiskFull;
     case EROFS:
       return -ecWriteProtected;
+    case EBADF:
+      return -ecInvalidHandle;
+    case ENOMEM:
+      return -ecOutOfMemory;
+    case ESPIPE:
+      return -ecSeekError;
+    case EIO:
+      return -ecDeviceWrite;
+    case ENXIO:
+    case ENODEV:
+      return -ecDriveNotReady;
     default:
-      return err;
+      // An errno passed through would read as an unrelated file error
+      // (EIO is 5, "File access denied").
+      return -ecHardwareFailure;
   }
 }
 

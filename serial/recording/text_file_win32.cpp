@@ -27,14 +27,28 @@ int32_t FileErrorNumber(int err) {
       return -ecDiskFull;
     case EROFS:
       return -ecWriteProtected;
+    case EBADF:
+      return -ecInvalidHandle;
+    case ENOMEM:
+      return -ecOutOfMemory;
+    case ESPIPE:
+      return -ecSeekError;
+    case EIO:
+      return -ecDeviceWrite;
+    case ENXIO:
+    case ENODEV:
+      return -ecDriveNotReady;
     default:
-      return err;
+      // An errno passed through would read as an unrelated file error.
+      return -ecHardwareFailure;
   }
 }
 
 int OpenTextFileFd(const std::string& name, bool append) {
-  // Text mode: the lines end as the system's editors expect.
-  const int flags = _O_WRONLY | _O_CREAT | _O_NOINHERIT | (append ? _O_APPEND : _O_TRUNC);
+  // Binary mode: the lines already end in CR LF, and text mode would turn
+  // each LF into another CR LF.
+  const int flags =
+      _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT | (append ? _O_APPEND : _O_TRUNC);
   return ::_open(name.c_str(), flags, _S_IREAD | _S_IWRITE);
 }
 
