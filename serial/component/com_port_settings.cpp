@@ -2,6 +2,7 @@
 // the stored one does nothing, unless the re-apply pass after an open asks
 // for the settings to be sent again.
 #include "serial/component/com_port.h"
+#include "serial/component/first_failure.h"
 #include "serial/errors/check_exception.h"
 #include "serial/errors/error_codes.h"
 
@@ -32,13 +33,17 @@ void TRivuCustomComPort::SetComNumber(uint16_t Value) {
     return;
   }
   // Reopen on the new number with the same recorders and triggers; DonePort
-  // saves the triggers and InitPort restores them.
+  // saves the triggers and InitPort restores them. The close always ends, so
+  // what it raised (a trace that could not be written) waits until the port
+  // is open on the new number.
   const TTraceLogState tracing = Tracing(), logging = Logging();
-  DonePort();
+  TFirstFailure failures;
+  failures.Run([this] { DonePort(); });
   comNumber_ = Value;
   SetTracing(tracing);
   SetLogging(logging);
-  SetOpen(true);
+  failures.Run([this] { SetOpen(true); });
+  failures.Rethrow();
 }
 
 void TRivuCustomComPort::SetBaud(int32_t Value) {
