@@ -226,6 +226,8 @@ TEST_F(ComPortClose, ANewNumberCompletesThoughTheTraceCannotBeWritten) {
   EXPECT_EQ(port.Tracing(), tlOn);
   EXPECT_EQ(port.Logging(), tlOn);
   EXPECT_TRUE(DeviceFree());
+  port.SetTraceName((scratch.Root() / "RIVU.TRC").string());
+  port.SetOpen(false);  // before the second line goes away
 }
 
 }  // namespace
