@@ -348,13 +348,13 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   bool openAfterLoad_ = false;
   bool destroying_ = false;
 
-  // The close in progress (the port state is psShuttingDown while it is not
-  // csNone). StepClose alone moves it:
+  // The close in progress; the port is psShuttingDown while there is one.
+  // DonePort starts each close afresh at csRunning, StepClose alone moves it
+  // on, and EndClose ends it:
   //   csRunning -> csNone                               at once, or
   //   csRunning -> csAwaitEvent -> csAwaitThreads -> csNone
   // when asked from inside one of our trigger events, where the dispatcher
-  // thread waits for that event to return: the window then takes the later
-  // steps. Each close starts afresh in DonePort and ends in EndClose.
+  // thread waits for that event to return: the window takes the later steps.
   enum TCloseStep : uint8_t { csNone, csRunning, csAwaitEvent, csAwaitThreads };
   struct TClose {
     TCloseStep Step = csNone;
