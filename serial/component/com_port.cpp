@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <exception>
+#include <utility>
 
+#include "serial/component/first_failure.h"
 #include "serial/dispatcher/device_layer.h"
 #include "serial/errors/check_exception.h"
 #include "serial/errors/error_codes.h"
@@ -69,7 +71,7 @@ void TRivuCustomComPort::SetOpen(bool Value) {
   if (PortState() == psShuttingDown && !Designing() && !Loading()) {
     // Open reads true until a deferred close completes; what is asked now
     // is whether the port opens again once it has.
-    openAfterClose_ = Value;
+    close_.Reopen = Value;
     return;
   }
   if (Value == Open()) return;
@@ -149,6 +151,7 @@ void TRivuCustomComPort::InitPort() {
   ValidateComport();
   ActivateDeviceLayer();
   Current()->SetPortName(ComName(comNumber_));
+  toldOpen_.clear();
   bool restored = false;
   try {
     InitializePort();
@@ -177,6 +180,7 @@ void TRivuCustomComPort::InitPort() {
     }
     // A user that refuses the open (a handler that throws) closes it again.
     PortOpen();
+    toldOpen_.clear();
   } catch (...) {
     reapply_ = false;
     if (restored) {
@@ -184,10 +188,21 @@ void TRivuCustomComPort::InitPort() {
       Current()->SaveTriggers(savedTriggers_);
       triggersSaved_ = true;
     }
-    open_ = false;
-    Teardown();
+    UndoOpen();
     throw;
   }
+}
+
+// The users already told of the open hear it close again, as at a close;
+// what they raise gives way to the reason the open failed.
+void TRivuCustomComPort::UndoOpen() {
+  const auto told = std::exchange(toldOpen_, {});
+  if (!told.empty()) {
+    portState_ = psShuttingDown;
+    TFirstFailure().Run([&] { TellUsers(told, ctClosing); });
+  }
+  Teardown();
+  if (!told.empty()) TFirstFailure().Run([&] { TellUsers(told, ctClosed); });
 }
 
 void TRivuCustomComPort::Reapply(const std::function<void()>& Apply) {
@@ -201,36 +216,65 @@ void TRivuCustomComPort::Reapply(const std::function<void()>& Apply) {
   reapply_ = false;
 }
 
+// Whatever a recorder or a user raises on the way, the close goes through to
+// its end (device closed, threads stopped or being stopped, users told), and
+// the first failure is raised once it is done.
 void TRivuCustomComPort::DonePort() {
   if (PortState() != psOpen) return;
-  // A trace or log that cannot be written must not keep the port open: the
-  // close goes on, and the first failure is raised once it is done.
-  std::exception_ptr dumpFailure;
-  for (const auto dump : {&TRivuCustomComPort::SetTracing, &TRivuCustomComPort::SetLogging}) {
-    try {
-      (this->*dump)(tlDump);
-    } catch (...) {
-      if (!dumpFailure) dumpFailure = std::current_exception();
-    }
-  }
+  TFirstFailure failures;
+  failures.Run([this] { SetTracing(tlDump); });
+  failures.Run([this] { SetLogging(tlDump); });
   portState_ = psShuttingDown;
-  PortClosing();
-  const auto dispatcher = Current();
-  dispatcher->SaveTriggers(savedTriggers_);
+  close_ = {.Step = csRunning};
+  failures.Run([this] { PortClosing(); });
+  Current()->SaveTriggers(savedTriggers_);
   triggersSaved_ = true;
-  if (inTriggerEvent_ > 0 && window_) {
-    // Closed from inside one of our trigger events: the dispatcher thread is
-    // waiting for this very event to return, so its threads cannot be
-    // stopped now. The window closes the dispatcher once the event is over.
-    dispatcherClosePending_ = true;
-    window_->Post(cwPortClosing, 0, intptr_t(dispatcher->PortIndex()) << 16);
-    platform_.ProcessPendingEvents();
-  } else {
-    dispatcher->DonePort();
-    Teardown();
+  failures.Run([this] { StepClose(); });
+  failures.Run([this] { PortClose(); });
+  failures.Rethrow();
+}
+
+void TRivuCustomComPort::StepClose() {
+  const auto dispatcher = Current();
+  switch (close_.Step) {
+    case csNone:
+      return;
+    case csRunning:
+      if (eventDepth_ == 0 || !window_) {
+        dispatcher->DonePort();
+        EndClose(false);
+        return;
+      }
+      // Closed from inside one of our trigger events: the dispatcher thread
+      // is waiting for this very event to return, so its threads cannot be
+      // stopped yet. What is buffered goes now; nothing more is sent.
+      dispatcher->FlushOutBuffer();
+      dispatcher->FlushInBuffer();
+      close_.Step = csAwaitEvent;
+      PostClose(*dispatcher);
+      platform_.ProcessPendingEvents();
+      return;
+    case csAwaitEvent:
+      if (eventDepth_ > 0) return PostClose(*dispatcher);
+      dispatcher->DonePort();
+      close_.Step = csAwaitThreads;
+      [[fallthrough]];
+    case csAwaitThreads:
+      if (dispatcher->DispatcherActiveNow()) return PostClose(*dispatcher);
+      EndClose(true);
+      return;
   }
-  PortClose();
-  if (dumpFailure) std::rethrow_exception(dumpFailure);
+}
+
+void TRivuCustomComPort::EndClose(bool Deferred) {
+  const bool reopen = Deferred && close_.Reopen && !destroying_;
+  close_ = {};
+  Teardown();
+  if (reopen) InitPort();
+}
+
+void TRivuCustomComPort::PostClose(const TRivuBaseDispatcher& Dispatcher) {
+  window_->Post(cwPortClosing, 0, intptr_t(Dispatcher.PortIndex()) << 16);
 }
 
 // Forgets the dispatcher; calls in progress on other threads keep it alive
@@ -247,25 +291,7 @@ void TRivuCustomComPort::Teardown() {
 }
 
 void TRivuCustomComPort::DeferredClose() {
-  const auto dispatcher = Current();
-  if (dispatcher && inTriggerEvent_ > 0) {
-    // Still inside the event that asked for the close.
-    window_->Post(cwPortClosing, 0, intptr_t(dispatcher->PortIndex()) << 16);
-    return;
-  }
-  if (dispatcher && dispatcherClosePending_) {
-    dispatcherClosePending_ = false;
-    dispatcher->DonePort();
-  }
-  if (dispatcher && dispatcher->DispatcherActiveNow()) {
-    window_->Post(cwPortClosing, 0, intptr_t(dispatcher->PortIndex()) << 16);
-    return;
-  }
-  Teardown();
-  if (openAfterClose_) {
-    openAfterClose_ = false;
-    InitPort();
-  }
+  if (Current()) StepClose();
 }
 
 void TRivuCustomComPort::RegisterComPort(bool Enabling) {
@@ -288,45 +314,47 @@ void TRivuCustomComPort::NotifyUser(TNotifyWindow* Window, uint32_t Msg) const {
   Window->Deliver(Msg, 0, 0, int(userWait_.count()));
 }
 
-// The user lists are walked on a copy: a user may deregister while told.
+void TRivuCustomComPort::TellUser(const TUserEntry& User, TRivuCallbackType Type) {
+  if (Type == ctClosing && !User.Extended) return;
+  if (User.Window) {
+    NotifyUser(User.Window, Type == ctOpen      ? cwPortOpened
+                            : Type == ctClosing ? cwPortClosing
+                                                : cwPortClosed);
+  } else if (User.CallbackEx) {
+    User.CallbackEx(this, Type);
+  } else if (User.Callback) {
+    User.Callback(this, Type == ctOpen);
+  }
+}
+
+void TRivuCustomComPort::TellUsers(const std::vector<TUserEntry>& Users, TRivuCallbackType Type) {
+  TFirstFailure failures;
+  for (const auto& user : Users) failures.Run([&] { TellUser(user, Type); });
+  failures.Rethrow();
+}
+
+// The user list is walked on a copy, from the last registered to the first:
+// a user may register or deregister while it is told. The first that throws
+// refuses the open.
 void TRivuCustomComPort::PortOpen() {
-  const auto users = users_;
-  for (auto it = users.rbegin(); it != users.rend(); ++it) {
-    if (it->Window) {
-      NotifyUser(it->Window, cwPortOpened);
-    } else if (it->CallbackEx) {
-      it->CallbackEx(this, ctOpen);
-    } else if (it->Callback) {
-      it->Callback(this, true);
-    }
+  for (const auto& user : UsersLastFirst()) {
+    TellUser(user, ctOpen);
+    toldOpen_.push_back(user);
   }
   if (OnPortOpen) OnPortOpen(*this);
 }
 
 void TRivuCustomComPort::PortClosing() {
-  const auto users = users_;
-  for (auto it = users.rbegin(); it != users.rend(); ++it) {
-    if (!it->Extended) continue;
-    if (it->Window) {
-      NotifyUser(it->Window, cwPortClosing);
-    } else if (it->CallbackEx) {
-      it->CallbackEx(this, ctClosing);
-    }
-  }
+  TellUsers(UsersLastFirst(), ctClosing);
 }
 
 void TRivuCustomComPort::PortClose() {
-  const auto users = users_;
-  for (auto it = users.rbegin(); it != users.rend(); ++it) {
-    if (it->Window) {
-      NotifyUser(it->Window, cwPortClosed);
-    } else if (it->CallbackEx) {
-      it->CallbackEx(this, ctClosed);
-    } else if (it->Callback) {
-      it->Callback(this, false);
-    }
-  }
-  if (OnPortClose) OnPortClose(*this);
+  TFirstFailure failures;
+  failures.Run([this] { TellUsers(UsersLastFirst(), ctClosed); });
+  failures.Run([this] {
+    if (OnPortClose) OnPortClose(*this);
+  });
+  failures.Rethrow();
 }
 
 void TRivuCustomComPort::CheckThreadResult(int32_t Code) {
@@ -396,5 +424,4 @@ void TRivuCustomComPort::Assign(const TRivuBaseComponent& Source) {
   rs485Mode_ = from->rs485Mode_;
   triggerLength_ = from->triggerLength_;
   threadBoost_ = from->threadBoost_;
-  openAfterClose_ = false;
 }

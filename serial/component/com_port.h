@@ -285,6 +285,10 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   std::shared_ptr<TRivuBaseDispatcher> Valid();
   int32_t Check(int32_t Code) const;
   void Teardown();
+  void StepClose();
+  void EndClose(bool Deferred);
+  void PostClose(const TRivuBaseDispatcher& Dispatcher);
+  void UndoOpen();
   void Reapply(const std::function<void()>& Apply);
   void ApplyFlowThresholds(double FullFactor, double ResumeFactor);
   bool AnyTriggerEvent() const;
@@ -292,6 +296,11 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
   void DeferredClose();
   void DispatchTrigger(uint32_t Msg, uint16_t Handle);
   void NotifyUser(TNotifyWindow* Window, uint32_t Msg) const;
+  void TellUser(const TUserEntry& User, TRivuCallbackType Type);
+  // Tells each of Users in turn; one that throws does not keep the others
+  // from being told, and the first exception is raised afterwards.
+  void TellUsers(const std::vector<TUserEntry>& Users, TRivuCallbackType Type);
+  std::vector<TUserEntry> UsersLastFirst() const { return {users_.rbegin(), users_.rend()}; }
   std::unique_ptr<ITraceLogRecorder> TraceRecorder();
   std::unique_ptr<ITraceLogRecorder> LogRecorder();
 
@@ -336,13 +345,29 @@ class TRivuCustomComPort : public TRivuBaseComponent, public TDispatcherOwner {
 
   std::atomic<TPortState> portState_{psClosed};
   bool reapply_ = false;
-  bool openAfterClose_ = false;
   bool openAfterLoad_ = false;
   bool destroying_ = false;
-  // Depth of the trigger events running on the window now, and whether the
-  // dispatcher's own close waits for them to be over.
-  int inTriggerEvent_ = 0;
-  bool dispatcherClosePending_ = false;
+
+  // The close in progress; the port is psShuttingDown while there is one.
+  // DonePort starts each close afresh at csRunning, StepClose alone moves it
+  // on, and EndClose ends it:
+  //   csRunning -> csNone                               at once, or
+  //   csRunning -> csAwaitEvent -> csAwaitThreads -> csNone
+  // when asked from inside one of our trigger events, where the dispatcher
+  // thread waits for that event to return: the window takes the later steps.
+  enum TCloseStep : uint8_t { csNone, csRunning, csAwaitEvent, csAwaitThreads };
+  struct TClose {
+    TCloseStep Step = csNone;
+    // Open was set true while this close ran: a deferred close opens the
+    // port again when it ends; a close that ends at once forgets it.
+    bool Reopen = false;
+  };
+  TClose close_;
+  // Depth of the trigger events running on the window now.
+  int eventDepth_ = 0;
+  // The users the open in progress has told so far: an open undone tells
+  // them it closed.
+  std::vector<TUserEntry> toldOpen_;
   TDeviceLayers allowedLayers_ = DeviceLayerBit(dlWin32);
   std::chrono::milliseconds userWait_{2000};
   bool triggersSaved_ = false;

@@ -158,7 +158,7 @@ intptr_t TRivuCustomComPort::WindowProc(uint32_t Msg, uintptr_t WParam, intptr_t
         int& Depth;
         explicit TEventDepth(int& d) : Depth(d) { ++Depth; }
         ~TEventDepth() { --Depth; }
-      } depth(owner->inTriggerEvent_);
+      } depth(owner->eventDepth_);
       owner->Trigger(uint16_t(Msg), handle,
                      Msg == nmTriggerAvail ? handle : uint16_t(LParam & 0xFFFF));
       if (trigger) owner->DispatchTrigger(Msg, handle);

@@ -2,6 +2,7 @@
 // the stored one does nothing, unless the re-apply pass after an open asks
 // for the settings to be sent again.
 #include "serial/component/com_port.h"
+#include "serial/component/first_failure.h"
 #include "serial/errors/check_exception.h"
 #include "serial/errors/error_codes.h"
 
@@ -32,13 +33,17 @@ void TRivuCustomComPort::SetComNumber(uint16_t Value) {
     return;
   }
   // Reopen on the new number with the same recorders and triggers; DonePort
-  // saves the triggers and InitPort restores them.
+  // saves the triggers and InitPort restores them. The close always ends, so
+  // what it raised (a trace that could not be written) waits until the port
+  // is open on the new number.
   const TTraceLogState tracing = Tracing(), logging = Logging();
-  DonePort();
+  TFirstFailure failures;
+  failures.Run([this] { DonePort(); });
   comNumber_ = Value;
   SetTracing(tracing);
   SetLogging(logging);
-  SetOpen(true);
+  failures.Run([this] { SetOpen(true); });
+  failures.Rethrow();
 }
 
 void TRivuCustomComPort::SetBaud(int32_t Value) {
@@ -73,13 +78,16 @@ void TRivuCustomComPort::SetStopBits(uint16_t Value) {
   }
 }
 
-// The driver's queues have fixed sizes here: the new sizes take effect at the
-// next open.
+// While open the device is asked for the new queue sizes; the receive size
+// then bounds the flow thresholds there as here. A driver that refuses keeps
+// its sizes, which is no error of the caller's.
 void TRivuCustomComPort::SetInSize(uint16_t Value) {
   inSize_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) d->SetCommBuffers(inSize_, outSize_);
 }
 void TRivuCustomComPort::SetOutSize(uint16_t Value) {
   outSize_ = Value;
+  if (auto d = Current(); d && PortState() == psOpen) d->SetCommBuffers(inSize_, outSize_);
 }
 
 void TRivuCustomComPort::SetDTR(bool Value) {
@@ -122,7 +130,14 @@ void TRivuCustomComPort::SetSWFlowOptions(TSWFlowOptions Value) {
   const uint32_t code = kCodes[Value];
   if (code != 0) ApplyFlowThresholds(0.75, 0.25);
   if (auto d = Current(); d && PortState() == psOpen) {
-    Check(code != 0 ? d->SWFlowEnable(bufferFull_, bufferResume_, code) : d->SWFlowDisable());
+    // The dispatcher leaves a direction it is not given as it was, and puts
+    // the standard characters back: the device gets this setting alone, with
+    // the characters the port was given.
+    if (code != 3) Check(d->SWFlowDisable());
+    if (code != 0) {
+      Check(d->SWFlowEnable(bufferFull_, bufferResume_, code));
+      Check(d->SWFlowChars(uint8_t(xOnChar_), uint8_t(xOffChar_)));
+    }
   }
   swFlowOptions_ = Value;
 }

@@ -149,6 +149,9 @@ class TRivuBaseDispatcher {
   int32_t FlushInBuffer();
   int32_t FlushOutBuffer();
   void BufferSizes(uint32_t& InSize, uint32_t& OutSize) const;
+  // New device queue sizes while open; InSize bounds the flow limits from
+  // then on. The output buffer keeps its size until the next open.
+  int32_t SetCommBuffers(uint32_t InSize, uint32_t OutSize);
   // Sleeps until at least Count unread bytes are buffered (Ready), Stop is
   // requested (Stopped), Timeout passes (TimedOut) or the port closed or
   // failed (Closed). Count above the dispatch buffer size gives TooLarge.

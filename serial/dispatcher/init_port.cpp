@@ -93,3 +93,11 @@ int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud
   StartDispatcher();
   return 0;
 }
+
+int32_t TRivuBaseDispatcher::SetCommBuffers(uint32_t InSize, uint32_t OutSize) {
+  std::lock_guard Lock(DispLock);
+  // A driver that refuses keeps its queue, and the limits stay bounded by it.
+  if (!SetupCom(int32_t(InSize), int32_t(OutSize))) return -LastDeviceError();
+  InQueueSize = InSize;
+  return 0;
+}
