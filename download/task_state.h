@@ -26,7 +26,8 @@ extern std::array<uint8_t, kWordBufferSize> WordBuffer;
 // link as the name stands for the file it leads to: that file is replaced
 // and the link stays. A replaced file keeps its permission bits and, where
 // allowed, its owner. On Windows the rename is MoveFileExW's
-// replace-existing, written through to disk.
+// replace-existing, written through to disk, and a target another program
+// holds open so that it could not be replaced is refused at Create.
 class TOutFile {
  public:
   TOutFile() = default;
