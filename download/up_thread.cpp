@@ -388,8 +388,8 @@ void UpThread::DrainLine() {
   for (;;) {
     drained += port_.InBuffUsed();
     port_.FlushInBuffer();
-    if (drained > kWordSize + kMaxPacketLength) return;
-    const auto quietBy = std::min(Clock::now() + timings_.DrainQuiet, deadline);
-    if (WaitUntil(1, quietBy) == TPortWait::TimedOut) return;
+    const auto now = Clock::now();
+    if (drained > kWordSize + kMaxPacketLength || now >= deadline) return;
+    if (WaitUntil(1, std::min(now + timings_.DrainQuiet, deadline)) == TPortWait::TimedOut) return;
   }
 }
