@@ -4,6 +4,9 @@
 #include "app/graphics/glyph_data.h"
 #include "app/graphics/glyph_streams.h"
 #include "download/task_state.h"
+#include "serial/errors/exceptions.h"
+#include "serial/ports/port_holder.h"
+#include "serial/ports/port_map.h"
 
 TForm1Commands::TForm1Commands(TForm1Controls& Controls, TRivuComPort& Port, TDownloadView& View)
     : controls_(Controls), port_(Port), view_(View), link_(Port) {}
@@ -49,7 +52,12 @@ void TForm1Commands::Connect() {
   port_.SetDataBits(8);
   port_.SetStopBits(1);
   port_.SetParity(pNone);
-  port_.SetOpen(true);
+  try {
+    port_.SetOpen(true);
+  } catch (const EAlreadyOpen& e) {
+    // The error box names who holds the port, as the port dialog does.
+    throw EAlreadyOpen(OpenFailureText(e, CurrentPortMap().PathOf(port_.ComNumber())));
+  }
   controls_.MemoSetText("Port opened");
   // Both streams start afresh, so that they keep one picture each however
   // often the port is opened.

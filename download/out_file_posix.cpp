@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 
@@ -14,14 +15,19 @@ namespace {
 // As many links as the kernel follows in one name.
 constexpr int kMaxLinks = 40;
 
-// A hidden name in the target's folder, so the final rename stays on one
-// file system and is atomic.
+// A short hidden name in the target's folder, so the final rename stays on
+// one file system and is atomic, and a target whose name is as long as the
+// folder allows still has room for it.
 std::string TempNameFor(const std::string& target) {
   static thread_local std::mt19937 rng{std::random_device{}()};
-  const std::filesystem::path path(target);
-  char suffix[16];
-  std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(rng()));
-  return (path.parent_path() / ("." + path.filename().string() + "." + suffix + ".part")).string();
+  char name[32];
+  std::snprintf(name, sizeof name, ".zedazi-%08x.part", static_cast<unsigned>(rng()));
+  return (std::filesystem::path(target).parent_path() / name).string();
+}
+
+// A folder this user may not add to stops only the temporary.
+bool FolderRefused(int error) {
+  return error == EACCES || error == EPERM || error == ENAMETOOLONG;
 }
 
 bool ReadLink(const std::filesystem::path& link, off_t sizeHint, std::string& to) {
@@ -116,9 +122,17 @@ bool TOutFile::Create(const std::string& Target) {
       kept_ = kept;
       return true;
     }
-    if (errno != EEXIST) return false;
+    if (errno != EEXIST) break;
   }
-  return false;
+  // No temporary beside it, but the file itself may be written: it is
+  // rewritten in place, as a plain save would. Only a regular file: opening
+  // a device or a pipe can act on it, or wait for a reader.
+  if (!FolderRefused(errno) || !existing || !S_ISREG(existing->st_mode)) return false;
+  const int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  fd_ = fd;
+  target_ = std::move(file);
+  return true;
 }
 
 bool TOutFile::Write(const void* Data, std::size_t Len) {
@@ -143,8 +157,10 @@ bool TOutFile::Commit() {
   ok = ok && ::fsync(fd_) == 0;
   ok = ::close(fd_) == 0 && ok;
   fd_ = -1;
-  ok = ok && ::rename(temp_.c_str(), target_.c_str()) == 0;
-  if (!ok) ::unlink(temp_.c_str());
+  if (!temp_.empty()) {
+    ok = ok && ::rename(temp_.c_str(), target_.c_str()) == 0;
+    if (!ok) ::unlink(temp_.c_str());
+  }
   temp_.clear();
   kept_.reset();
   return ok;
@@ -154,7 +170,8 @@ void TOutFile::Close() {
   if (fd_ < 0) return;
   ::close(fd_);
   fd_ = -1;
-  ::unlink(temp_.c_str());
+  // A file written in place keeps what was written of it.
+  if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
   kept_.reset();
 }

@@ -263,8 +263,20 @@ HeaderBlock UpThread::SendRequest() {
 void UpThread::SkipGreetingRepeats() {
   // Greetings already on their way when the request left arrive before the
   // reply: whole ones, and first the tail of one the flush cut. Only those
-  // are taken; anything else is left for the reply.
+  // are taken; anything else is left for the reply. What was on its way is
+  // what came before the window closed: the bytes buffered then. A box that
+  // greets on after that did not take the request, and its greeting is the
+  // reply, a refusal.
+  const auto windowEnd = Clock::now() + timings_.GreetingsInFlight;
+  std::optional<uint32_t> inFlight;  // set when the window closes, less what was taken since
+  const auto closeWindow = [&] {
+    if (!inFlight && Clock::now() >= windowEnd) inFlight = port_.InBuffUsed();
+  };
   for (bool first = true;; first = false) {
+    // The wait is cut at the window's end, so the count taken there holds
+    // only what came inside it.
+    for (closeWindow(); !inFlight && !port_.CharReady(); closeWindow()) WaitUntil(1, windowEnd);
+    if (inFlight == 0u) return;
     Wait();
     uint8_t next[kGreeting.size()];
     port_.PeekBlock(next, 1);
@@ -275,6 +287,7 @@ void UpThread::SkipGreetingRepeats() {
     port_.PeekBlock(next, static_cast<uint16_t>(count));
     if (!std::equal(at, kGreeting.end(), next)) return;
     port_.GetBlock(next, static_cast<uint16_t>(count));
+    if (inFlight) *inFlight -= std::min(*inFlight, count);
   }
 }
 
@@ -367,7 +380,16 @@ UpThread::Packet UpThread::ReceiveOnePacket(std::vector<uint8_t>& content, int32
 }
 
 void UpThread::DrainLine() {
-  do {
+  // The rest of a broken packet is one frame at most. A line still busy after
+  // that many bytes, or after the limit, is not bringing it; the packet is
+  // asked for again all the same.
+  const auto deadline = Clock::now() + timings_.DrainLimit;
+  uint64_t drained = 0;
+  for (;;) {
+    drained += port_.InBuffUsed();
     port_.FlushInBuffer();
-  } while (WaitUntil(1, Clock::now() + timings_.DrainQuiet) != TPortWait::TimedOut);
+    const auto now = Clock::now();
+    if (drained > kWordSize + kMaxPacketLength || now >= deadline) return;
+    if (WaitUntil(1, std::min(now + timings_.DrainQuiet, deadline)) == TPortWait::TimedOut) return;
+  }
 }

@@ -28,8 +28,13 @@ struct TTaskTimings {
   std::chrono::seconds Level2Limit{5};
   // A block whose bytes stop arriving for this long is broken.
   std::chrono::milliseconds BlockSilence{1000};
-  // A bad length field: what follows is drained until the line is this quiet.
+  // A bad length field: what follows is drained until the line is this quiet,
+  // or for this long at most.
   std::chrono::milliseconds DrainQuiet{200};
+  std::chrono::milliseconds DrainLimit{3000};
+  // Greetings whose first byte comes this soon after the request left were
+  // on their way before the box could see it; a later one is its reply.
+  std::chrono::milliseconds GreetingsInFlight{300};
 };
 
 // "%s %03d %s" of "Data packet ", the number and the ending.

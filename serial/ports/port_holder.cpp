@@ -6,6 +6,8 @@
 #include <iterator>
 #include <optional>
 
+#include "serial/errors/exceptions.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -62,6 +64,14 @@ std::string HeldText(const std::vector<TPortHolder>& Holders) {
   for (std::size_t i = 0; i < Holders.size(); ++i) {
     if (i > 0) text += i + 1 == Holders.size() ? " and " : ", ";
     text += Holders[i].Program + " (pid " + std::to_string(Holders[i].Pid) + ")";
+  }
+  return text;
+}
+
+std::string OpenFailureText(const std::exception& Failure, const std::string& Path) {
+  std::string text = Failure.what();
+  if (dynamic_cast<const EAlreadyOpen*>(&Failure) && !Path.empty()) {
+    text += ", " + HeldText(FindPortHolders(Path));
   }
   return text;
 }

@@ -3,6 +3,7 @@
 // every one for root.
 #pragma once
 
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,3 +19,7 @@ std::vector<TPortHolder> FindPortHolders(const std::string& Path,
 
 // "held by minicom (pid 4242)"; "held by another program" when none is seen.
 std::string HeldText(const std::vector<TPortHolder>& Holders);
+
+// An open's failure as the user reads it: its own text, and for a device that
+// another program holds, who holds it ("..., held by flock (pid 4242)").
+std::string OpenFailureText(const std::exception& Failure, const std::string& Path);

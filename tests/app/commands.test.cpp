@@ -1,8 +1,12 @@
 // The Connect/Disconnect and Receive commands against the box simulator.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -118,6 +122,20 @@ TEST_F(CommandsTest, CancelledPortDialogShowsTheErrorBoxAndLeavesThePortClosed) 
   EXPECT_FALSE(Form().RivuComPort1.Open());
   Form().SpeedButton1->click();
   EXPECT_EQ(platform_.Prompts, 2);  // every Connect asks again
+}
+
+// The error box of a port held elsewhere (here by this process, on a
+// descriptor of its own) names who holds it.
+TEST_F(CommandsTest, HeldPortsErrorBoxNamesItsHolder) {
+  const int fd = ::open(box_->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  Form().SpeedButton1->click();
+  ::close(fd);
+  EXPECT_EQ(Form().Shown.join("; ").toStdString(), "ie_Open - device already open, held by " +
+                                                       std::string(program_invocation_short_name) +
+                                                       " (pid " + std::to_string(::getpid()) + ")");
+  EXPECT_FALSE(Form().RivuComPort1.Open());
 }
 
 TEST_F(CommandsTest, ConnectedGlyphSwapsTheSameTwoPicturesEveryTime) {

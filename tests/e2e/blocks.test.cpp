@@ -107,5 +107,53 @@ TEST_F(BlocksTest, BlockArrivingInPiecesIsWaitedFor) {
   EXPECT_EQ(view->LinesSeen(), Lines({kStart, kInit, kDone}));
 }
 
+// A box that did not take the request greets on: a greeting that was not
+// already on its way is the reply, a refusal, and the run ends.
+TEST_F(BlocksTest, GreetingOnAfterTheRequestIsARefusal) {
+  UpToTheRequest();
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 20; ++i) {
+    line.Write(Bytes{0x4B, 0x47, 0x53});
+    if (view->WaitDone(500ms)) break;
+  }
+  Finish(1s);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_EQ(view->LinesSeen(), Lines({kStart, kInit, "Bad STB response! Aborting...", kDone}));
+  EXPECT_EQ(view->Boxes(),
+            std::vector<TBox>({{"Bad STB response! Aborting ...", "Error", TMsgButtons::mbOK}}));
+  EXPECT_TRUE(line.ReadAvailable().empty());
+}
+
+// A bad length field, then a line that never goes quiet, fast (the drain's
+// byte bound ends it) or slow (its time bound does): the packet is asked for
+// again all the same.
+class DrainTest : public BlocksTest,
+                  public ::testing::WithParamInterface<std::chrono::milliseconds> {};
+
+TEST_P(DrainTest, LineThatNeverGoesQuietStillGetsARepeat) {
+  UpToTheResponseHeader();
+  line.Write(Header(1000));
+  line.Write(Word(kMaxPacketLength + 1));
+  const Bytes junk(16, 0x5A);
+  Bytes answer;
+  const auto start = std::chrono::steady_clock::now();
+  while (answer.size() < kWordSize && std::chrono::steady_clock::now() - start < 15s) {
+    line.Write(junk);
+    std::this_thread::sleep_for(GetParam());
+    const Bytes got = line.ReadAvailable();
+    answer.insert(answer.end(), got.begin(), got.end());
+  }
+  ASSERT_GE(answer.size(), kWordSize) << "the drain never ended";
+  EXPECT_EQ(Bytes(answer.begin(), answer.begin() + kWordSize), Word(PACKET_REPEAT));
+  task->RequestStop();
+  Finish();
+  const Lines lines = view->LinesSeen();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 3), Lines({kStart, kInit, PacketLine(0, false)}));
+  EXPECT_EQ(lines.back(), kDone);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pause, DrainTest, ::testing::Values(1ms, 50ms));
+
 }  // namespace
 }  // namespace e2e

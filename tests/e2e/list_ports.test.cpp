@@ -105,6 +105,30 @@ TEST_F(ListPortsTest, ListsEachNumberWithItsDeviceAndWhoHoldsIt) {
   EXPECT_NE(Block(run.out, 45).find("no device"), std::string::npos) << run.out;
 }
 
+// A port another program holds: the open error names it, however the port
+// was named.
+TEST_F(ListPortsTest, HeldPortsOpenErrorNamesItsHolder) {
+  TPty held;
+  fs::create_symlink(held.Path(), Links() / "com44");
+  TChildOptions own;
+  own.ownGroup = true;
+  TChild holder("/usr/bin/flock", {"-o", held.Path(), "/bin/sleep", "60"}, own);
+  ASSERT_TRUE(holder.Started());
+  const std::string flock = "flock (pid " + std::to_string(holder.Pid()) + ")";
+  for (const std::string& port : {std::string("COM44"), held.Path()}) {
+    SCOPED_TRACE(port);
+    TRun run;
+    ASSERT_TRUE(WaitUntil([&] {
+      run = Run({"--port", port, "--type", "channels"});
+      return run.err.find(flock) != std::string::npos;
+    })) << run.err;
+    EXPECT_EQ(run.code, 3);
+    EXPECT_NE(run.err.find("cannot open " + port + ": ie_Open - device already open, held by "),
+              std::string::npos)
+        << run.err;
+  }
+}
+
 class RefusedDeviceTest : public ListPortsTest {
  protected:
   void SetUp() override {

@@ -315,6 +315,51 @@ TEST_F(SavingTest, DanglingLinkCreatesItsTarget) {
   EXPECT_EQ(Folder(scratch.Root() / "data"), std::vector<fs::path>({"made.tcn"}));
 }
 
+// A name as long as a folder allows, new and replaced: the temporary beside
+// it still fits.
+TEST_F(SavingTest, LongestNameIsSaved) {
+  const fs::path target = scratch.Root() / (std::string(251, 'n') + ".tcn");
+  EXPECT_TRUE(SaveTo(target).empty());
+  Existing(target);
+  EXPECT_TRUE(SaveTo(target).empty());
+  EXPECT_EQ(ReadFile(target), Expected());
+  EXPECT_EQ(Folder().size(), 4u);
+}
+
+// A folder this user may not add to, holding a file it may write: the file
+// is rewritten in place (the same file, not a new one); a new name there is
+// still a create error. As root the save runs as an unprivileged user.
+TEST_F(SavingTest, WritableFileInAFolderThatTakesNoFileIsRewrittenInPlace) {
+  const fs::path dir = SharedFolder();
+  const fs::path target = dir / "list.tcn";
+  Existing(target);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(target.c_str(), kNobody, kNogroup), 0);
+  }
+  struct stat before {};
+  ASSERT_EQ(::stat(target.c_str(), &before), 0);
+  ::chmod(dir.c_str(), 0555);
+  const int status = InChild([&] {
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0)) {
+      return kNoSuchUser;
+    }
+    const int fd = ::open((dir / "probe").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd >= 0) return kNoSuchUser;  // the folder's bits do not bind this user
+    if (SaveTo(dir / "new.tcn") != FileError("File create error!!!")) return 2;
+    return SaveTo(target).empty() ? 0 : 1;
+  });
+  ::chmod(dir.c_str(), 0755);
+  if (status == kNoSuchUser) GTEST_SKIP() << "cannot act as a user the folder refuses";
+  EXPECT_NE(status, 2) << "a new file in the folder was not a create error";
+  EXPECT_EQ(status, 0) << "the writable file was not saved";
+  EXPECT_EQ(ReadFile(target), Expected());
+  struct stat after {};
+  ASSERT_EQ(::stat(target.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(Folder(dir), std::vector<fs::path>({"list.tcn"}));
+}
+
 // Names that lead to no file a save could write: each is reported once
 // and nothing in the folder changes.
 TEST_F(SavingTest, NamesThatAreNoFileAreACreateError) {

@@ -148,3 +148,60 @@ TEST_F(SavedFile, FolderAndReadOnlyFileAreRefused) {
   EXPECT_EQ(Read(Kept), "keep");
   EXPECT_EQ(Files(), 1u);
 }
+
+// Another program holding the target open, reading it (others may read) or
+// writing it (others may read and write): the save is refused at once, and
+// the file can be saved once it is let go.
+TEST_F(SavedFile, TargetHeldOpenIsRefusedAtCreate) {
+  const fs::path Target = dir_ / "list.tcn";
+  for (const DWORD Sharing : {DWORD(FILE_SHARE_READ), DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE)}) {
+    SCOPED_TRACE(Sharing);
+    Write(Target, "old");
+    const HANDLE Held = ::CreateFileW(Target.wstring().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      Sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(Held, INVALID_HANDLE_VALUE);
+    TOutFile F;
+    EXPECT_FALSE(F.Create(Target.string()));
+    ::CloseHandle(Held);
+    EXPECT_EQ(Read(Target), "old");
+    EXPECT_EQ(Files(), 1u);
+    ASSERT_TRUE(F.Create(Target.string()));
+    ASSERT_TRUE(F.Write("new", 3));
+    ASSERT_TRUE(F.Commit());
+    EXPECT_EQ(Read(Target), "new");
+  }
+}
+
+// A name as long as a folder allows still has room for the temporary.
+TEST_F(SavedFile, LongestNameIsSaved) {
+  const fs::path Long = dir_ / (std::string(251, 'n') + ".tcn");
+  for (int Round = 0; Round < 2; ++Round) {
+    TOutFile F;
+    ASSERT_TRUE(F.Create(Long.string()));
+    ASSERT_TRUE(F.Write("new", 3));
+    ASSERT_TRUE(F.Commit());
+  }
+  EXPECT_EQ(Read(Long), "new");
+  EXPECT_EQ(Files(), 1u);
+}
+
+// A link is followed to the file it leads to, which is replaced.
+TEST_F(SavedFile, LinkedFileIsReplacedAndTheLinkStays) {
+  const fs::path Real = dir_ / "real.tcn";
+  const fs::path Link = dir_ / "link.tcn";
+  Write(Real, "old");
+  // Wine 8 makes links that cannot be opened as links (error 2).
+  const HANDLE Itself =
+      ::CreateSymbolicLinkW(Link.wstring().c_str(), Real.wstring().c_str(), 0)
+          ? ::CreateFileW(Link.wstring().c_str(), 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+          : INVALID_HANDLE_VALUE;
+  if (Itself == INVALID_HANDLE_VALUE) GTEST_SKIP() << "no symbolic links here";
+  ::CloseHandle(Itself);
+  TOutFile F;
+  ASSERT_TRUE(F.Create(Link.string()));
+  ASSERT_TRUE(F.Write("new", 3));
+  ASSERT_TRUE(F.Commit());
+  EXPECT_EQ(Read(Real), "new");
+  EXPECT_TRUE(::GetFileAttributesW(Link.wstring().c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+}

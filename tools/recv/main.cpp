@@ -7,6 +7,7 @@
 #include "download/task_state.h"
 #include "download/up_thread.h"
 #include "serial/component/com_port.h"
+#include "serial/ports/port_holder.h"
 #include "serial/ports/port_map.h"
 #include "tools/recv/port_listing.h"
 #include "tools/recv/recv_options.h"
@@ -47,11 +48,11 @@ int Run(const TRecvOptions& options) {
     port.FlushOutBuffer();
   } catch (const std::exception& e) {
     // The refusal's own text names the device already.
-    const std::string what = e.what();
+    const std::string what = OpenFailureText(e, CurrentPortMap().PathOf(comNumber));
     if (what.find(options.Port) != std::string::npos)
-      std::fprintf(stderr, "zedazi-recv: %s\n", e.what());
+      std::fprintf(stderr, "zedazi-recv: %s\n", what.c_str());
     else
-      std::fprintf(stderr, "zedazi-recv: cannot open %s: %s\n", options.Port.c_str(), e.what());
+      std::fprintf(stderr, "zedazi-recv: cannot open %s: %s\n", options.Port.c_str(), what.c_str());
     return kNoPort;
   }
 
