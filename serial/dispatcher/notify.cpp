@@ -62,16 +62,17 @@ void TRivuBaseDispatcher::BeginDelivery(uint32_t Msg) {
 // dispatcher locks: a window deregistered after that is waited for.
 bool TRivuBaseDispatcher::DeliverOne(const std::function<void()>& Call) {
   Call();
+  // A handler that closed the port ends the delivery: nothing more is
+  // delivered or taken.
+  const bool Closed = DonePending.load();
   bool ToWindow;
   {
     std::lock_guard Lock(InLock);
     ToWindow = View.Window() != nullptr;
-    // A handler that closed the port ends the delivery: nothing more is
-    // delivered or taken.
-    View.Returned(DonePending);
+    View.Returned(Closed);
   }
   if (ToWindow) WakeWaiters();  // a deregistering thread may wait for it
-  return !DonePending;
+  return !Closed;
 }
 
 bool TRivuBaseDispatcher::DeliverToEventHandlers(uint32_t Msg, uint32_t Trigger, uint32_t Param) {
