@@ -21,16 +21,12 @@ int32_t TRivuBaseDispatcher::ReadCom(uint8_t* Buffer, int32_t Len) {
       Queue.Release(Item);  // the dispatcher thread takes status items itself
       break;
     }
+    // Only the holder changes the counts, so it may read them unlocked.
     const int32_t N = std::min(Remaining, Data->Used - Data->Read);
     std::memcpy(Buffer, Data->Data.get() + Data->Read, size_t(N));
-    Data->Read += N;
+    Queue.Consume(Data, N);
     Buffer += N;
     Remaining -= N;
-    if (Data->Read >= Data->Used) {
-      Queue.Pop();
-    } else {
-      Queue.Release(Item);
-    }
   }
   return Len - Remaining;
 }

@@ -32,16 +32,9 @@ int32_t TRivuBaseDispatcher::RunDispatcherThread() {
     bool Stalled;
     {
       std::lock_guard Lock(InLock);
-      Stalled = DispFull && RoomWanted;
+      Stalled = DispFull && Wakes.WaitingForRoom();
     }
-    // With the ring full, queued bytes cannot move: sleep until a reader
-    // makes room (or a status change arrives) instead of spinning on them.
-    const int WaitMs = QueueWaitMs();
-    if (Stalled) {
-      Queue.WaitForWake(WaitMs);
-    } else {
-      Queue.WaitForBuffer(WaitMs);
-    }
+    Wakes.WaitForNews(Stalled, QueueWaitMs());
     if (KillThreads) break;
     OnePass();
     TimerStatusPass();
@@ -131,14 +124,13 @@ void TRivuBaseDispatcher::LogReceived(uint32_t Count) {
   DLog.AddDispatchEntry(dtDispatch, dstReadCom, Count, Bytes.data(), Count);
 }
 
-// Bytes wait and the ring has no room: written once a stall, not once a
-// pass, since the thread comes back on every beat until the reader makes
-// room (input lock held).
-void TRivuBaseDispatcher::LogFullLocked() {
-  if (FullLogged || !DLog.DLoggingOn()) return;
+// The ring is full (input lock held): queued bytes wait for room, and the
+// stall is logged once.
+void TRivuBaseDispatcher::StallLocked() {
+  Wakes.Stalled();
+  if (!DLog.DLoggingOn() || InQueueUsed() <= 0 || !Wakes.FullLineDue()) return;
   static constexpr char kFull[] = "Dispatch buffer full.";
   DLog.AddDispatchEntry(dtDispatch, dstStatus, 0, kFull, sizeof kFull - 1);
-  FullLogged = true;
 }
 
 bool TRivuBaseDispatcher::ExtractData() {
@@ -147,8 +139,7 @@ bool TRivuBaseDispatcher::ExtractData() {
     std::lock_guard Lock(InLock);
     if (!DispBuf) return false;
     if (DispFull) {
-      if (InQueueUsed() > 0) LogFullLocked();
-      RoomWanted = true;
+      StallLocked();
       return true;
     }
     const int32_t N = InQueueUsed();
@@ -189,10 +180,7 @@ bool TRivuBaseDispatcher::ExtractData() {
     }
     if (R2 > 0 && DLog.DLoggingOn()) LogReceived(uint32_t(R2));
     Moved = R1 + R2 > 0;
-    if (DispFull) {
-      if (InQueueUsed() > 0) LogFullLocked();
-      RoomWanted = true;
-    }
+    if (DispFull) StallLocked();
   }
   if (Moved) WakeWaiters();
   return true;
@@ -200,22 +188,25 @@ bool TRivuBaseDispatcher::ExtractData() {
 
 bool TRivuBaseDispatcher::CheckReceiveTriggers() {
   // ScanPos and LastNotifyPos belong to the dispatcher thread.
-  int32_t Fired = 0;
-  uint32_t BeforeMatch = 0;  // buffered bytes ahead of the first match
+  std::vector<int32_t> Fired;  // the triggers the byte completes, in the order added
+  uint32_t BeforeMatch = 0;    // buffered bytes ahead of the first match
   {
     std::lock_guard Lock(InLock);
     if (!DispBuf) return false;
     std::lock_guard DLock(DispLock);
     if (DataTriggers.empty()) ScanPos = DispHead;
-    while (ScanPos != DispHead && !Fired) {
+    while (ScanPos != DispHead && Fired.empty()) {
       const uint8_t B = DispBuf[ScanPos];
       ScanPos = (ScanPos + 1) % DispatchBufferSize;
+      // Every trigger takes the byte: each one that completes on it is told.
       for (auto& T : DataTriggers) {
-        if (!T.Take(B) || Fired) continue;
-        Fired = T.Handle;
-        const uint32_t Unscanned = (DispHead + DispatchBufferSize - ScanPos) % DispatchBufferSize;
-        const uint32_t Scanned = CountLocked() - Unscanned;
-        BeforeMatch = Scanned > T.Data.size() ? Scanned - uint32_t(T.Data.size()) : 0;
+        if (!T.Take(B)) continue;
+        if (Fired.empty()) {
+          const uint32_t Unscanned = (DispHead + DispatchBufferSize - ScanPos) % DispatchBufferSize;
+          const uint32_t Scanned = CountLocked() - Unscanned;
+          BeforeMatch = Scanned > T.Data.size() ? Scanned - uint32_t(T.Data.size()) : 0;
+        }
+        Fired.push_back(T.Handle);
       }
     }
   }
@@ -224,14 +215,17 @@ bool TRivuBaseDispatcher::CheckReceiveTriggers() {
     std::lock_guard DLock(DispLock);
     Threshold = AvailTriggerLen;
   }
-  if (Fired) {
+  if (!Fired.empty()) {
     // The bytes before the match are told first, when there are enough.
     if (Threshold != 0 && BeforeMatch >= Threshold) {
       LogEvent(dtTrigger, dstAvail, BeforeMatch);
       SendNotify(nmTriggerAvail, BeforeMatch, 0);
     }
-    LogEvent(dtTrigger, dstData, uint32_t(Fired));
-    SendNotify(nmTriggerData, uint32_t(Fired), 0);
+    for (const int32_t Handle : Fired) {
+      if (DonePending) break;
+      LogEvent(dtTrigger, dstData, uint32_t(Handle));
+      SendNotify(nmTriggerData, uint32_t(Handle), 0);
+    }
     return true;  // scan on past the match
   }
   const uint32_t Used = uint32_t(InBuffUsed());

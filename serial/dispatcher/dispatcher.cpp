@@ -117,7 +117,7 @@ void TRivuBaseDispatcher::ReleaseBuffers() {
     DispBuf.reset();
     DispHead = DispTail = 0;
     DispFull = false;
-    AvailReadCount = 0;
+    View.Reset();
   }
   {
     std::lock_guard Lock(OutLock);
@@ -177,24 +177,22 @@ uint32_t TRivuBaseDispatcher::CountLocked() const {
   return DispHead + DispatchBufferSize - DispTail;
 }
 
+void TRivuBaseDispatcher::TakeLocked(uint32_t NewTail, uint32_t N) {
+  DispTail = NewTail;
+  View.TakenElsewhere(N);
+  FreeRoomLocked();
+}
+
 void TRivuBaseDispatcher::FreeRoomLocked() {
   DispFull = false;
-  FullLogged = false;
-  if (RoomWanted) {
-    RoomWanted = false;
-    Queue.Wake();
-  }
+  Wakes.RoomMade();
   InputConsumed();
 }
 
 bool TRivuBaseDispatcher::CharReady() {
   std::lock_guard Lock(InLock);
   if (!DispBuf) return false;
-  if (AvailNotifying) {
-    return (DispTail + AvailReadCount) % DispatchBufferSize != DispHead ||
-           (DispFull && AvailReadCount < DispatchBufferSize);
-  }
-  return DispHead != DispTail || DispFull;
+  return CountLocked() > View.Offset();
 }
 
 int32_t TRivuBaseDispatcher::PeekBlockPrim(void* Block, uint32_t Offset, uint32_t Len,
@@ -217,15 +215,12 @@ int32_t TRivuBaseDispatcher::GetBlock(void* Block, uint32_t Len) {
   {
     std::lock_guard Lock(InLock);
     uint32_t NewTail;
-    if (AvailNotifying) {
-      R = PeekBlockPrim(Block, AvailReadCount, Len, NewTail);
-      if (R > 0) AvailReadCount += uint32_t(R);
+    if (View.Inside()) {
+      R = PeekBlockPrim(Block, View.Offset(), Len, NewTail);
+      if (R > 0) View.HandlerRead(uint32_t(R));
     } else {
       R = PeekBlockPrim(Block, 0, Len, NewTail);
-      if (R > 0) {
-        DispTail = NewTail;
-        FreeRoomLocked();
-      }
+      if (R > 0) TakeLocked(NewTail, uint32_t(R));
     }
   }
   // Recorded after the input lock is released: the trace takes the
@@ -240,13 +235,13 @@ int32_t TRivuBaseDispatcher::PeekBlock(void* Block, uint32_t Len) {
   if (Len == 0) return 0;
   std::lock_guard Lock(InLock);
   uint32_t NewTail;
-  return PeekBlockPrim(Block, AvailNotifying ? AvailReadCount : 0, Len, NewTail);
+  return PeekBlockPrim(Block, View.Offset(), Len, NewTail);
 }
 
 int32_t TRivuBaseDispatcher::PeekChar(uint8_t& Value, uint32_t Index) {
   if (Index == 0) return ecBufferIsEmpty;
   std::lock_guard Lock(InLock);
-  if (AvailNotifying) Index += AvailReadCount;
+  Index += View.Offset();
   if (!DispBuf || CountLocked() < Index) return ecBufferIsEmpty;
   Value = DispBuf[(DispTail + Index - 1) % DispatchBufferSize];
   return 0;
@@ -254,10 +249,11 @@ int32_t TRivuBaseDispatcher::PeekChar(uint8_t& Value, uint32_t Index) {
 
 int32_t TRivuBaseDispatcher::GetChar(uint8_t& Value) {
   std::lock_guard Lock(InLock);
-  if (AvailNotifying) {
-    if (!DispBuf || CountLocked() < AvailReadCount + 1) return ecBufferIsEmpty;
-    Value = DispBuf[(DispTail + AvailReadCount) % DispatchBufferSize];
-    ++AvailReadCount;
+  if (View.Inside()) {
+    const uint32_t At = View.Offset();
+    if (!DispBuf || CountLocked() < At + 1) return ecBufferIsEmpty;
+    Value = DispBuf[(DispTail + At) % DispatchBufferSize];
+    View.HandlerRead(1);
     // Taken later, when the handler returns, but read now: traced now, as
     // GetBlock does.
     if (TraceRec.TracingOn()) TraceRec.AddTraceEntry(kTraceReceive, Value);
@@ -265,8 +261,7 @@ int32_t TRivuBaseDispatcher::GetChar(uint8_t& Value) {
   }
   const int32_t R = PeekChar(Value, 1);
   if (R == 0) {
-    DispTail = (DispTail + 1) % DispatchBufferSize;
-    FreeRoomLocked();
+    TakeLocked((DispTail + 1) % DispatchBufferSize, 1);
     if (TraceRec.TracingOn()) TraceRec.AddTraceEntry(kTraceReceive, Value);
   }
   return R;
@@ -274,12 +269,12 @@ int32_t TRivuBaseDispatcher::GetChar(uint8_t& Value) {
 
 int32_t TRivuBaseDispatcher::InBuffUsed() {
   std::lock_guard Lock(InLock);
-  return int32_t(CountLocked() - (AvailNotifying ? AvailReadCount : 0));
+  return int32_t(CountLocked() - View.Offset());
 }
 
 int32_t TRivuBaseDispatcher::InBuffFree() {
   std::lock_guard Lock(InLock);
-  return int32_t(DispatchBufferSize - CountLocked() + (AvailNotifying ? AvailReadCount : 0));
+  return int32_t(DispatchBufferSize - CountLocked() + View.Offset());
 }
 
 TDataWait TRivuBaseDispatcher::WaitForData(uint32_t Count, std::chrono::milliseconds Timeout,
@@ -304,7 +299,7 @@ TDataWait TRivuBaseDispatcher::WaitForData(uint32_t Count, std::chrono::millisec
     {
       std::lock_guard Lock(InLock);
       const bool Open = DispBuf != nullptr;
-      if (Open && CountLocked() - (AvailNotifying ? AvailReadCount : 0) >= Count) {
+      if (Open && CountLocked() - View.Offset() >= Count) {
         return TDataWait::Ready;
       }
       if (!Open || KillThreads) return TDataWait::Closed;
@@ -315,7 +310,7 @@ TDataWait TRivuBaseDispatcher::WaitForData(uint32_t Count, std::chrono::millisec
       if (std::chrono::steady_clock::now() >= Deadline) {
         Lock.unlock();
         std::lock_guard InGuard(InLock);
-        if (DispBuf && CountLocked() - (AvailNotifying ? AvailReadCount : 0) >= Count) {
+        if (DispBuf && CountLocked() - View.Offset() >= Count) {
           return TDataWait::Ready;
         }
         return TDataWait::TimedOut;
@@ -390,14 +385,15 @@ int32_t TRivuBaseDispatcher::OutBuffFree() {
 int32_t TRivuBaseDispatcher::FlushInBuffer() {
   std::lock_guard Lock(InLock);
   const int32_t R = FlushCom(1);
-  if (AvailNotifying) {
-    AvailReadMax = CountLocked();
+  if (View.Inside()) {
+    // Taken when the delivery ends, with the room it makes.
+    View.HandlerFlushed(CountLocked());
   } else {
     DispTail = DispHead;
-    AvailReadCount = 0;
+    DispFull = false;
+    View.TakenElsewhere(DispatchBufferSize);
+    Wakes.RoomMade();  // a stall after the flush is a new one
   }
-  DispFull = false;
-  RoomWanted = false;
   {
     std::lock_guard DLock(DispLock);
     for (auto& T : DataTriggers) T.Matched = 0;

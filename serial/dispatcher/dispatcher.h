@@ -28,10 +28,12 @@
 // Lock order: input -> dispatcher -> output -> I/O queue -> device descriptor.
 // All three dispatcher locks are re-entrant. The input lock is never taken
 // while the dispatcher or output lock is held. Handlers are called with no
-// lock held. The dispatcher outlives every call in progress: its destructor
-// stops the threads and waits for them; data operations after DonePort (or
-// after the threads stopped on a device failure) find no buffer and return
-// ecBufferIsEmpty (reads) or ecCommNotOpen (writes).
+// lock held; what they read is deferred (delivery_view.h), and a window
+// deregistered during a delivery to it is waited for. When the dispatcher
+// thread wakes for received bytes: receive_wakes.h. The dispatcher outlives every call in progress:
+// its destructor stops the threads and waits for them; data operations after DonePort (or after the
+// threads stopped on a device failure) find no buffer and return ecBufferIsEmpty (reads) or
+// ecCommNotOpen (writes).
 #pragma once
 
 #include <array>
@@ -49,9 +51,11 @@
 #include <vector>
 
 #include "serial/dispatcher/dcb.h"
+#include "serial/dispatcher/delivery_view.h"
 #include "serial/dispatcher/dispatcher_owner.h"
 #include "serial/dispatcher/event.h"
 #include "serial/dispatcher/io_queue.h"
+#include "serial/dispatcher/receive_wakes.h"
 #include "serial/platform/platform.h"
 #include "serial/recording/dispatch_log.h"
 #include "serial/recording/trace.h"
@@ -371,7 +375,7 @@ class TRivuBaseDispatcher {
   int QueueWaitMs();
   bool HasListenersLocked() const;  // dispatcher lock held
   bool ExtractData();
-  void LogFullLocked();
+  void StallLocked();
   void LogReceived(uint32_t Count);
   // One dispatch log entry, while logging is on; any thread, any lock held.
   void LogEvent(TDispatchType Type, TDispatchSubType SubType, uint32_t Data,
@@ -394,6 +398,8 @@ class TRivuBaseDispatcher {
   int32_t NewTriggerHandle();
   int32_t PeekBlockPrim(void* Block, uint32_t Offset, uint32_t Len, uint32_t& NewTail);
   uint32_t CountLocked() const;
+  // A read outside a delivery's handlers took N bytes: the tail moves to NewTail.
+  void TakeLocked(uint32_t NewTail, uint32_t N);
   void FreeRoomLocked();
   void ReleaseBuffers();
 
@@ -439,9 +445,7 @@ class TRivuBaseDispatcher {
   uint32_t ScanPos = 0;
   uint32_t AvailTriggerLen = 0;
   bool StatusHit = false;
-  bool AvailNotifying = false;
-  uint32_t AvailReadCount = 0;
-  uint32_t AvailReadMax = 0;
+  TDeliveryView View;  // input lock
   bool DispFull = false;
   uint32_t LastNotifyPos = 0;
   std::atomic<bool> KillThreads{false};
@@ -462,8 +466,7 @@ class TRivuBaseDispatcher {
   bool OutFull = false;
   std::unique_ptr<uint8_t[]> DispBuf;
   uint32_t DispHead = 0, DispTail = 0;
-  bool RoomWanted = false;  // bytes wait in the I/O queue for room in the ring
-  bool FullLogged = false;  // the present stall of a full ring is in the dispatch log
+  TReceiveWakes Wakes{Queue};  // input lock
   std::atomic<bool> Notifying{false};
   bool HandlerListDirty = false;
   std::atomic<bool> DonePending{false};

@@ -45,7 +45,8 @@ int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud
     OutSentPending = false;
     DonePending = false;
     DispFull = false;
-    AvailReadCount = 0;
+    View.Reset();
+    Wakes.RoomMade();
     RS485Mode = false;
     BaseAddress = 0;
     GetComState(Dcb);
@@ -71,7 +72,7 @@ int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud
     DispHead = DispTail = 0;
     LastNotifyPos = 0;
     ClearStatusHits();
-    AvailNotifying = false;
+    View.Reset();
   }
   {
     std::lock_guard DGuard(DispLock);

@@ -78,6 +78,15 @@ void TIOQueue::Release(TIOBuffer* Item) {
   Item->InUse = false;
 }
 
+void TIOQueue::Consume(TDataBuffer* Item, int32_t N) {
+  std::lock_guard Lock(Lock_);
+  Item->Read += N;
+  Item->InUse = false;
+  if (Item->Read < Item->Used || Items_.empty() || Items_.front().get() != Item) return;
+  Total_ -= Item->Size;
+  Items_.pop_front();
+}
+
 std::unique_ptr<TIOBuffer> TIOQueue::Pop() {
   std::lock_guard Lock(Lock_);
   if (Items_.empty()) return nullptr;

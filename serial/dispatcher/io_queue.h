@@ -23,7 +23,7 @@ class TDataBuffer : public TIOBuffer {
   explicit TDataBuffer(int32_t Size);
   std::unique_ptr<uint8_t[]> Data;
   int32_t Used = 0;  // bytes filled by the read thread
-  int32_t Read = 0;  // bytes already taken
+  int32_t Read = 0;  // bytes already taken; changed under the queue's lock
 };
 
 class TStatusBuffer : public TIOBuffer {
@@ -48,6 +48,10 @@ class TIOQueue {
   TIOBuffer* Peek();
   // Clears the in-use mark of an item obtained from Peek.
   void Release(TIOBuffer* Item);
+  // Counts N more bytes of a data item obtained from Peek as taken, under the
+  // lock the byte counts are read under; pops the item once all are taken,
+  // else releases it.
+  void Consume(TDataBuffer* Item, int32_t N);
   std::unique_ptr<TIOBuffer> Pop();
   // Pops the first item when it is a status item no reader holds; 0 when not.
   uint32_t TakeStatus();

@@ -55,25 +55,24 @@ void TRivuBaseDispatcher::BeginDelivery(uint32_t Msg) {
     Notifying = true;
   }
   std::lock_guard Lock(InLock);
-  AvailReadMax = 0;
-  AvailReadCount = 0;
-  AvailNotifying = Msg == nmTriggerAvail || Msg == nmTriggerData;
+  View.Begin(Msg == nmTriggerAvail || Msg == nmTriggerData);
 }
 
+// The handler was picked, and View.Next told of it, under the input and
+// dispatcher locks: a window deregistered after that is waited for.
 bool TRivuBaseDispatcher::DeliverOne(const std::function<void()>& Call) {
-  // Each handler reads the announced bytes from the start.
+  Call();
+  // A handler that closed the port ends the delivery: nothing more is
+  // delivered or taken.
+  const bool Closed = DonePending.load();
+  bool ToWindow;
   {
     std::lock_guard Lock(InLock);
-    AvailReadMax = std::max(AvailReadMax, AvailReadCount);
-    AvailReadCount = 0;
+    ToWindow = View.Window() != nullptr;
+    View.Returned(Closed);
   }
-  Call();
-  std::lock_guard Lock(InLock);
-  AvailReadMax = std::max(AvailReadMax, AvailReadCount);
-  if (!DonePending) return true;
-  // The handler closed the port: nothing more is delivered or consumed.
-  AvailNotifying = false;
-  return false;
+  if (ToWindow) WakeWaiters();  // a deregistering thread may wait for it
+  return !Closed;
 }
 
 bool TRivuBaseDispatcher::DeliverToEventHandlers(uint32_t Msg, uint32_t Trigger, uint32_t Param) {
@@ -81,11 +80,13 @@ bool TRivuBaseDispatcher::DeliverToEventHandlers(uint32_t Msg, uint32_t Trigger,
     TTriggerHandlerEvent Event;
     TNotifyWindow* Sync = nullptr;
     {
+      std::lock_guard In(InLock);
       std::lock_guard Lock(DispLock);
       if (I >= EventHandlers.size()) return true;
       if (EventHandlers[I].Deleted) continue;
       Event = EventHandlers[I].Event;
       Sync = EventHandlers[I].SyncWindow.get();
+      View.Next(Sync);
     }
     const bool Going = DeliverOne([&] {
       if (Sync) {
@@ -102,10 +103,12 @@ bool TRivuBaseDispatcher::DeliverToProcHandlers(uint32_t Msg, uint32_t Trigger, 
   for (size_t I = 0;; ++I) {
     TTriggerProc Proc;
     {
+      std::lock_guard In(InLock);
       std::lock_guard Lock(DispLock);
       if (I >= ProcHandlers.size()) return true;
       if (ProcHandlers[I].Deleted) continue;
       Proc = ProcHandlers[I].Proc;
+      View.Next(nullptr);
     }
     if (!DeliverOne([&] { Proc(Msg, Trigger, Param); })) return false;
   }
@@ -120,10 +123,12 @@ bool TRivuBaseDispatcher::DeliverToWindows(uint32_t Msg, uint32_t Trigger, uint3
   for (size_t I = 0;; ++I) {
     TNotifyWindow* Window;
     {
+      std::lock_guard In(InLock);
       std::lock_guard Lock(DispLock);
       if (I >= WndHandlers.size()) return true;
       if (WndHandlers[I].Deleted) continue;
       Window = WndHandlers[I].Window;
+      View.Next(Window);
     }
     const bool Going =
         DeliverOne([&] { Window->Send(Msg, Trigger, intptr_t(Param), kWindowSendTimeoutMs); });
@@ -135,17 +140,13 @@ bool TRivuBaseDispatcher::EndDelivery(uint32_t Msg, uint32_t Trigger, bool Deliv
   bool Result = Delivered;
   {
     std::lock_guard Lock(InLock);
-    if (Delivered && AvailNotifying) {
-      // Deferred consumption: what the most reading handler read is taken.
-      AvailReadMax = std::max(AvailReadMax, AvailReadCount);
-      AvailNotifying = false;
-      if (DispBuf && AvailReadMax != 0) {
-        DispTail = (DispTail + AvailReadMax) % DispatchBufferSize;
-        FreeRoomLocked();
-      }
-      if (Msg == nmTriggerAvail && AvailReadMax != Trigger) Result = false;
+    // Deferred consumption: what the most reading handler read is taken.
+    const uint32_t Taken = View.End();
+    if (Delivered && DispBuf && Taken != 0) {
+      DispTail = (DispTail + Taken) % DispatchBufferSize;
+      FreeRoomLocked();
     }
-    AvailReadCount = 0;
+    if (Delivered && Msg == nmTriggerAvail && Taken != Trigger) Result = false;
   }
   std::lock_guard Lock(DispLock);
   Notifying = false;
@@ -224,13 +225,24 @@ bool DropHandlers(TList& List, TPred Matches, bool Notifying, bool& Dirty) {
 }  // namespace
 
 int32_t TRivuBaseDispatcher::DeregisterWndTriggerHandler(TNotifyWindow* Window) {
-  std::lock_guard Lock(DispLock);
-  if (DropHandlers(
-          WndHandlers, [Window](const TWndHandler& H) { return H.Window == Window; }, Notifying,
-          HandlerListDirty)) {
-    LogEvent(dtTriggerHandlerDispose, dstWndHandler, WindowId(Window));
+  {
+    std::lock_guard Lock(DispLock);
+    if (DropHandlers(
+            WndHandlers, [Window](const TWndHandler& H) { return H.Window == Window; }, Notifying,
+            HandlerListDirty)) {
+      LogEvent(dtTriggerHandlerDispose, dstWndHandler, WindowId(Window));
+    }
+    UpdateHandlerFlags(fuKeepPort);
   }
-  UpdateHandlerFlags(fuKeepPort);
+  // The caller may free the window once this returns: a delivery already
+  // sent to it ends first. Inside that delivery (the window's own message)
+  // it cannot end first, and the window is the caller's to keep meanwhile.
+  // The window's thread may be the calling one: its messages run meanwhile.
+  auto Done = [&] {
+    std::lock_guard Lock(InLock);
+    return View.Window() != Window || Window->RunningHere();
+  };
+  if (!Done()) WaitProcessingEvents(Done, -1);
   return 0;
 }
 

@@ -24,6 +24,8 @@ class TNotifyWindow {
   // waits up to TimeoutMs for it. A message not run by then still runs once,
   // later, as a posted one would. True when it ran within the wait.
   virtual bool Deliver(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs) = 0;
+  // True while the calling thread is running one of this window's messages.
+  virtual bool RunningHere() const { return false; }
 };
 
 class TSerialPlatform {

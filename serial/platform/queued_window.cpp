@@ -4,6 +4,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <vector>
+
+namespace {
+// The windows whose messages the calling thread runs now, innermost last.
+thread_local std::vector<const void*> Running;
+}  // namespace
 
 // Outlives the window while messages for it are queued.
 struct TQueuedNotifyWindow::TCore {
@@ -18,6 +24,10 @@ struct TQueuedNotifyWindow::TCore {
       if (!Alive) return 0;
       P = Proc;
     }
+    struct TRunning {
+      explicit TRunning(const void* Core) { Running.push_back(Core); }
+      ~TRunning() { Running.pop_back(); }
+    } Mark(this);
     return P(Msg, WParam, LParam);
   }
 };
@@ -91,4 +101,8 @@ bool TQueuedNotifyWindow::Deliver(uint32_t Msg, uintptr_t WParam, intptr_t LPara
   std::unique_lock Lock(S->M);
   return S->Cv.wait_for(Lock, std::chrono::milliseconds(std::max(TimeoutMs, 0)),
                         [&S] { return S->Done; });
+}
+
+bool TQueuedNotifyWindow::RunningHere() const {
+  return std::find(Running.begin(), Running.end(), core_.get()) != Running.end();
 }

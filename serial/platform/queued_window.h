@@ -19,6 +19,7 @@ class TQueuedNotifyWindow : public TNotifyWindow {
   bool Send(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs,
             intptr_t* Result) override;
   bool Deliver(uint32_t Msg, uintptr_t WParam, intptr_t LParam, int TimeoutMs) override;
+  bool RunningHere() const override;
 
  protected:
   // Queues Job for the owner thread; false when nothing would run it.

@@ -77,3 +77,26 @@ TEST(DataTrigger, BytesBeforeTheMatchAreToldFirst) {
   EXPECT_EQ(std::prev(Data)->Msg, nmTriggerAvail);
   EXPECT_EQ(std::prev(Data)->Param, 5u);
 }
+
+// Triggers that complete on the same byte are each told, in the order they
+// were added; the scan then goes on past the byte.
+TEST(DataTrigger, TriggersCompletingOnTheSameByteAreEachTold) {
+  std::mutex M;
+  std::vector<uint32_t> Told;
+  TOpenPort P;
+  int Key;
+  P.D->RegisterEventTriggerHandler(&Key, [&](uint32_t Msg, uint32_t Trigger, uint32_t) {
+    std::lock_guard Lock(M);
+    if (Msg == nmTriggerData) Told.push_back(Trigger);
+  });
+  const int32_t Long = P.D->AddDataTrigger("XY", false);
+  const int32_t Short = P.D->AddDataTrigger("y", true);
+  const int32_t Last = P.D->AddDataTrigger("Z", false);
+  P.Pty.Write(Bytes("aXYbZ"));
+  ASSERT_TRUE(WaitUntil([&] {
+    std::lock_guard Lock(M);
+    return std::find(Told.begin(), Told.end(), uint32_t(Last)) != Told.end();
+  }));
+  std::lock_guard Lock(M);
+  EXPECT_EQ(Told, (std::vector<uint32_t>{uint32_t(Long), uint32_t(Short), uint32_t(Last)}));
+}

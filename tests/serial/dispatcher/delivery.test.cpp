@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "serial/errors/error_codes.h"
 #include "tests/serial/port_fixture.h"
@@ -195,4 +196,122 @@ TEST(DeliveryRules, AnOpenRefusedAfterTheDeviceOpenedLeavesNothing) {
   EXPECT_EQ(D.InitPort(Pty.SlavePath(), 115200, 0, 8, 1, kTestBufSize, kTestBufSize, 1), 0);
   ASSERT_EQ(D.PutChar('x'), 0);
   EXPECT_EQ(Pty.Read(1, 20s), Bytes("x"));
+}
+
+// A reader on another thread takes bytes as usual while handlers are told:
+// it never gets a byte twice however many handlers the delivery has, and a
+// handler never reads what it took.
+TEST(DeliveryRules, AReaderOnAnotherThreadTakesBytesOnceDuringADelivery) {
+  TOpenPort P;
+  auto* D = P.D.get();
+  std::atomic<int> Stage{0};  // 1: first handler in, 2: its reader done, 3 and 4 likewise
+  std::string Second;
+  int KeyA, KeyB;
+  P.D->ChangeLengthTrigger(10);
+  P.D->RegisterEventTriggerHandler(&KeyA, [&](uint32_t Msg, uint32_t, uint32_t) {
+    if (Msg != nmTriggerAvail || Stage != 0) return;
+    Stage = 1;
+    WaitUntil([&] { return Stage == 2; });
+  });
+  P.D->RegisterEventTriggerHandler(&KeyB, [&](uint32_t Msg, uint32_t, uint32_t) {
+    if (Msg != nmTriggerAvail || Stage != 2) return;
+    Stage = 3;
+    WaitUntil([&] { return Stage == 4; });
+    uint8_t Two[2];
+    if (D->GetBlock(Two, 2) == 2) Second.assign(Two, Two + 2);
+  });
+  P.Pty.Write(Bytes("abcdefghij"));
+  ASSERT_TRUE(WaitUntil([&] { return Stage == 1; }));
+  EXPECT_EQ(P.D->InBuffUsed(), 10);
+  EXPECT_EQ(P.Get(3), Bytes("abc"));
+  Stage = 2;
+  ASSERT_TRUE(WaitUntil([&] { return Stage == 3; }));
+  EXPECT_EQ(P.Get(3), Bytes("def"));
+  Stage = 4;
+  ASSERT_TRUE(WaitUntil([&] { return P.D->InBuffUsed() == 2; }));
+  EXPECT_EQ(Second, "gh");
+  EXPECT_EQ(P.Get(2), Bytes("ij"));
+  P.D->DeregisterEventTriggerHandler(&KeyA);
+  P.D->DeregisterEventTriggerHandler(&KeyB);
+  P.D->DonePort();  // no delivery may outlive what the handlers use
+}
+
+namespace {
+// A window on its own thread, which runs its messages until the end.
+struct TWindowThread {
+  explicit TWindowThread(TOpenPort<>& P, TWindowProc Proc) {
+    Thread = std::thread([this, &P, Proc = std::move(Proc)] {
+      {
+        std::lock_guard Lock(M);
+        Window = P.Platform.CreateNotifyWindow(Proc);
+      }
+      Made = true;
+      while (!Stop) {
+        P.Platform.ProcessPendingEvents();
+        std::this_thread::sleep_for(1ms);
+      }
+      std::lock_guard Lock(M);
+      Window.reset();
+    });
+    WaitUntil([&] { return Made.load(); });
+  }
+  ~TWindowThread() {
+    Stop = true;
+    Thread.join();
+  }
+  TNotifyWindow* Get() {
+    std::lock_guard Lock(M);
+    return Window.get();
+  }
+  std::mutex M;
+  std::unique_ptr<TNotifyWindow> Window;
+  std::atomic<bool> Made{false}, Stop{false};
+  std::thread Thread;
+};
+}  // namespace
+
+// Deregistering a window waits for a delivery to it that is under way, so
+// the window may be freed at once; from inside that delivery it cannot
+// wait, and does not.
+TEST(DeliveryRules, DeregisteringAWindowWaitsForItsDeliveryUnlessInsideIt) {
+  TOpenPort P;
+  auto* D = P.D.get();
+  std::atomic<bool> Entered{false}, Release{false}, Ended{false};
+  TWindowThread Busy(P, [&](uint32_t Msg, uintptr_t, intptr_t) {
+    if (Msg != nmTriggerAvail || Entered.exchange(true)) return intptr_t(0);
+    WaitUntil([&] { return Release.load(); });
+    Ended = true;
+    return intptr_t(0);
+  });
+  P.D->UpdateHandlerFlags(fuEnablePort);
+  P.D->RegisterWndTriggerHandler(Busy.Get());
+  P.D->ChangeLengthTrigger(1);
+  P.Pty.Write(Bytes("a"));
+  ASSERT_TRUE(WaitUntil([&] { return Entered.load(); }));
+  std::atomic<bool> Returned{false}, EndedFirst{false};
+  std::thread Leaver([&] {
+    D->DeregisterWndTriggerHandler(Busy.Get());
+    EndedFirst = Ended.load();
+    Returned = true;
+  });
+  EXPECT_FALSE(WaitUntil([&] { return Returned.load(); }, 200ms));
+  Release = true;
+  Leaver.join();
+  EXPECT_TRUE(EndedFirst);
+
+  std::atomic<bool> Left{false};
+  TNotifyWindow* Self = nullptr;
+  TWindowThread Quitter(P, [&](uint32_t Msg, uintptr_t, intptr_t) {
+    if (Msg == nmTriggerAvail && !Left) {
+      D->DeregisterWndTriggerHandler(Self);
+      Left = true;
+    }
+    return intptr_t(0);
+  });
+  Self = Quitter.Get();
+  P.D->RegisterWndTriggerHandler(Self);
+  P.Pty.Write(Bytes("b"));
+  // Well within the window's send timeout, which would end a wait from inside.
+  EXPECT_TRUE(WaitUntil([&] { return Left.load(); }, 2s));
+  P.D->DonePort();
 }

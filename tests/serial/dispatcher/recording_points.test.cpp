@@ -209,3 +209,27 @@ TEST(DispatchRecording, TheTraceHoldsReadsAndWritesNotPeeks) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(In), {}),
             "Transmit: \r\nAT\r\n\r\nReceive: \r\nOK!\r\n");
 }
+
+// A flush ends a stall as reading does: the next stall is written again.
+TEST(DispatchRecording, AFlushEndsTheStallAndTheNextIsWrittenAgain) {
+  TOpenPort P;
+  TTempFolder Folder;
+  const std::string Path = Folder.File("stalls.log");
+  P.D->DispatchLog().InitDispatchLogging(0);
+  int Written = 0;  // the stall lines appended to the file so far
+  auto Stalls = [&] {
+    EXPECT_EQ(P.D->DispatchLog().AppendDispatchLog(Path, false, false, "COM1"), 0);
+    std::ifstream In(Path, std::ios::binary);
+    Written = 0;
+    for (std::string Line; std::getline(In, Line);) {
+      Written += Line.find("Dispatch buffer full.") != Line.npos;
+    }
+    return Written;
+  };
+  for (int Stall = 1; Stall <= 2; ++Stall) {
+    P.Pty.Write(std::vector<uint8_t>(DispatchBufferSize + 1000, 'f'));
+    ASSERT_TRUE(WaitUntil([&] { return Stalls() == Stall; }, std::chrono::seconds(10))) << Written;
+    EXPECT_NE(P.D->FlushInBuffer(), 0);
+    EXPECT_EQ(P.D->InBuffUsed(), 0);
+  }
+}
