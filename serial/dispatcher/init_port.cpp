@@ -90,6 +90,16 @@ int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud
   TraceRec.AbortTracing();
   DLog.AbortDispatchLogging();
   DLog.ResetTimeBase();
-  StartDispatcher();
+  try {
+    StartDispatcher();
+  } catch (...) {
+    // A thread the system would not give (the thread limit, no memory): the
+    // threads already going end and the device closes, so the open fails
+    // with nothing running and nothing for a later close to wait for.
+    SetKillThreads();
+    DonePort();
+    DispatcherActive = false;
+    throw;
+  }
   return 0;
 }
