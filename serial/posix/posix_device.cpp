@@ -273,9 +273,14 @@ bool SettingsHeld(const termios& Asked, uint32_t AskedRate, const termios& Got, 
   // for; within 2% both ends still understand each other.
   const uint64_t Diff = AskedRate > GotRate ? AskedRate - GotRate : GotRate - AskedRate;
   if (Diff * 50 > AskedRate) return false;
-  tcflag_t Framing = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
-  if (Unframed) Framing &= ~(CSIZE | PARENB);
-  return (Asked.c_cflag & Framing) == (Got.c_cflag & Framing);
+  // A driver without hardware handshake drops CRTSCTS as quietly as a frame
+  // it cannot make; the flow switches and characters count alike.
+  tcflag_t Control = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+  if (Unframed) Control &= ~(CSIZE | PARENB);
+  constexpr tcflag_t kFlow = IXON | IXOFF;
+  return (Asked.c_cflag & Control) == (Got.c_cflag & Control) &&
+         (Asked.c_iflag & kFlow) == (Got.c_iflag & kFlow) &&
+         Asked.c_cc[VSTART] == Got.c_cc[VSTART] && Asked.c_cc[VSTOP] == Got.c_cc[VSTOP];
 }
 
 namespace {

@@ -33,7 +33,8 @@ void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out);
 // undone and fails with oeInvalidParameter.
 bool SetState(int Fd, const TDcb& Dcb, int32_t& Error);
 // Whether Got (read back, with the driver's rate) holds the rate, data size,
-// parity and stop bits of Asked. Unframed: a pseudo-terminal slave, which has
+// parity, stop bits, RTS/CTS handshake, XON/XOFF switches and characters of
+// Asked. Unframed: a pseudo-terminal slave, which has
 // no line and reports eight bits without parity whatever it is given, so its
 // data size and parity switch do not count.
 bool SettingsHeld(const termios& Asked, uint32_t AskedRate, const termios& Got, uint32_t GotRate,
