@@ -453,6 +453,8 @@ class TRivuBaseDispatcher {
   TRivuEvent GeneralEvent{TRivuEvent::TKind::AutoReset};
   uint32_t CurEvent = 0;
   std::atomic<bool> RingSeen{false};
+  // Delta bits of lines that changed and changed back unseen by the lines.
+  std::atomic<uint8_t> LinePulses{0};
   TIOQueue Queue;
   std::unique_ptr<uint8_t[]> OutBuf;
   uint32_t OutHead = 0, OutTail = 0;

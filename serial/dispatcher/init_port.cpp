@@ -10,6 +10,7 @@ int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud
                                       uint16_t DataBits, uint16_t StopBits, uint32_t InSize,
                                       uint32_t OutSize, uint32_t Options) {
   RingSeen = false;
+  LinePulses = 0;
   Notifying = false;
   HandlerListDirty = false;
   GeneralEvent.Reset();

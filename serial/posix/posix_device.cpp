@@ -367,6 +367,10 @@ bool GetCounters(int Fd, TCounters& Out) {
   Out.Parity = uint32_t(C.parity);
   Out.Brk = uint32_t(C.brk);
   Out.BufOverrun = uint32_t(C.buf_overrun);
+  Out.Cts = uint32_t(C.cts);
+  Out.Dsr = uint32_t(C.dsr);
+  Out.Rng = uint32_t(C.rng);
+  Out.Dcd = uint32_t(C.dcd);
   return true;
 }
 

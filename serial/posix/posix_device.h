@@ -51,9 +51,11 @@ uint8_t ModemLines(int Fd);
 bool SetModemLine(int Fd, bool Dtr, bool On);
 void SetBreakState(int Fd, bool On);
 
-// Line error counters since open; false when the driver keeps none.
+// Line error and modem line counters since open (each line counts its
+// changes, RING its trailing edges); false when the driver keeps none.
 struct TCounters {
   uint32_t Frame = 0, Overrun = 0, Parity = 0, Brk = 0, BufOverrun = 0;
+  uint32_t Cts = 0, Dsr = 0, Rng = 0, Dcd = 0;
 };
 bool GetCounters(int Fd, TCounters& Out);
 

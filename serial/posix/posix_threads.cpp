@@ -183,6 +183,8 @@ void TStatusThread::Execute() {
     OldLines = NewLines;
     OldCounts = NewCounts;
     if (Change.Errors) Port.AddDeviceErrors(Change.Errors);
+    // Before the report, so that the reading it brings carries them.
+    if (Change.Pulses) Port.AddLinePulses(Change.Pulses);
     if (Change.Events & evStatusEvents) {
       try {
         Port.GetQueue().Push(std::make_unique<TStatusBuffer>(Change.Events));
