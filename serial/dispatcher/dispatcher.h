@@ -183,7 +183,9 @@ class TRivuBaseDispatcher {
   void OptionsOff(uint32_t Bits);
   bool OptionsAreOn(uint32_t Bits);
   virtual void SetThreadBoost(uint8_t Boost);
-  void SetRS485Mode(bool On);
+  // RTS raised by the driver while sending; a driver that cannot refuses
+  // (SetComState's code) and nothing changes.
+  int32_t SetRS485Mode(bool On);
   // UART base address for RS-485 on drivers that cannot toggle RTS; unused.
   void SetBaseAddress(uint16_t Address);
   uint16_t GetBaseAddress();
