@@ -444,13 +444,15 @@ int32_t TRivuBaseDispatcher::SetRS485Mode(bool On) {
     RS485Mode = On;
     return 0;
   }
-  GetComState(Dcb);
   // The driver raises RTS for each send and lowers it after (toggle); off
-  // again, RTS is the caller's level once more.
+  // again, RTS is the caller's level once more, unless flow control has
+  // taken it since. The record as last written tells: some drivers read a
+  // toggle back as a handshake.
   if (!On && Dcb.fRtsControl != dcRtsToggle) {
     RS485Mode = false;
     return 0;
   }
+  GetComState(Dcb);
   const bool ModeBefore = RS485Mode, RtsByFlowBefore = RtsByFlow;
   RS485Mode = On;
   RtsByFlow = On;
