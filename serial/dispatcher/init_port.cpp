@@ -95,9 +95,10 @@ int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud
     StartDispatcher();
   } catch (...) {
     // A thread the system would not give (the thread limit, no memory): the
-    // threads already going end and the device closes, so the open fails
-    // with nothing running and nothing for a later close to wait for.
-    SetKillThreads();
+    // close ends the threads already going and waits for them (stopped
+    // before it, they would close the port themselves, and this close would
+    // find it closing and not wait), so the open fails with nothing running
+    // and nothing for a later close to wait for.
     DonePort();
     DispatcherActive = false;
     throw;
