@@ -434,9 +434,32 @@ void TRivuBaseDispatcher::SetThreadBoost(uint8_t Boost) {
   ThreadBoost = Boost;
 }
 
-void TRivuBaseDispatcher::SetRS485Mode(bool On) {
+int32_t TRivuBaseDispatcher::SetRS485Mode(bool On) {
   std::lock_guard Lock(DispLock);
+  if (ComHandle.load() < 0) {
+    RS485Mode = On;
+    return 0;
+  }
+  // The driver raises RTS for each send and lowers it after (toggle); off
+  // again, RTS is the caller's level once more, unless flow control has
+  // taken it since. The record as last written tells: some drivers read a
+  // toggle back as a handshake.
+  if (!On && Dcb.fRtsControl != dcRtsToggle) {
+    RS485Mode = false;
+    return 0;
+  }
+  GetComState(Dcb);
+  const bool ModeBefore = RS485Mode, RtsByFlowBefore = RtsByFlow;
   RS485Mode = On;
+  RtsByFlow = On;
+  if (On) Dcb.fRtsControl = dcRtsToggle;
+  const int32_t R = SetCommStateFix(Dcb);
+  if (R != 0) {
+    // Refused (a driver without RS-485): the line stays as it was.
+    RS485Mode = ModeBefore;
+    RtsByFlow = RtsByFlowBefore;
+  }
+  return R;
 }
 
 void TRivuBaseDispatcher::SetBaseAddress(uint16_t Address) {

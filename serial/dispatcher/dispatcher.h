@@ -190,7 +190,9 @@ class TRivuBaseDispatcher {
   void OptionsOff(uint32_t Bits);
   bool OptionsAreOn(uint32_t Bits);
   virtual void SetThreadBoost(uint8_t Boost);
-  void SetRS485Mode(bool On);
+  // RTS raised by the driver while sending; a driver that cannot refuses
+  // (SetComState's code) and nothing changes.
+  int32_t SetRS485Mode(bool On);
   // UART base address for RS-485 on drivers that cannot toggle RTS; unused.
   void SetBaseAddress(uint16_t Address);
   uint16_t GetBaseAddress();
@@ -460,6 +462,8 @@ class TRivuBaseDispatcher {
   TRivuEvent GeneralEvent{TRivuEvent::TKind::AutoReset};
   uint32_t CurEvent = 0;
   std::atomic<bool> RingSeen{false};
+  // Delta bits of lines that changed and changed back unseen by the lines.
+  std::atomic<uint8_t> LinePulses{0};
   TIOQueue Queue;
   std::unique_ptr<uint8_t[]> OutBuf;
   uint32_t OutHead = 0, OutTail = 0;

@@ -2,6 +2,14 @@
 
 #include "serial/dispatcher/dispatcher.h"
 
+namespace {
+std::atomic<TThreadStarter> Starter{nullptr};
+}  // namespace
+
+void SetThreadStarter(TThreadStarter S) {
+  Starter = S;
+}
+
 TRivuDispatcherThread::~TRivuDispatcherThread() {
   if (Thread_.joinable()) {
     if (IsCurrentThread()) {
@@ -13,8 +21,16 @@ TRivuDispatcherThread::~TRivuDispatcherThread() {
 }
 
 void TRivuDispatcherThread::Start() {
+  // Set before the thread runs, as it may end before Start returns; a thread
+  // the system would not give leaves nothing for a close to wait for.
   Running_ = true;
-  Thread_ = std::thread([this] { Run(); });
+  try {
+    const TThreadStarter S = Starter.load();
+    Thread_ = S ? S([this] { Run(); }) : std::thread([this] { Run(); });
+  } catch (...) {
+    Running_ = false;
+    throw;
+  }
 }
 
 void TRivuDispatcherThread::Join() {

@@ -5,9 +5,16 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <thread>
 
 class TRivuBaseDispatcher;
+
+// How a dispatcher thread gets its system thread. Tests put in one that
+// throws std::system_error, as a system out of threads or memory does.
+using TThreadStarter = std::thread (*)(std::function<void()> Body);
+// nullptr: std::thread itself.
+void SetThreadStarter(TThreadStarter Starter);
 
 class TRivuDispatcherThread {
  public:

@@ -10,6 +10,7 @@ int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud
                                       uint16_t DataBits, uint16_t StopBits, uint32_t InSize,
                                       uint32_t OutSize, uint32_t Options) {
   RingSeen = false;
+  LinePulses = 0;
   Notifying = false;
   HandlerListDirty = false;
   GeneralEvent.Reset();
@@ -91,7 +92,18 @@ int32_t TRivuBaseDispatcher::InitPort(const std::string& CompName, uint32_t Baud
   TraceRec.AbortTracing();
   DLog.AbortDispatchLogging();
   DLog.ResetTimeBase();
-  StartDispatcher();
+  try {
+    StartDispatcher();
+  } catch (...) {
+    // A thread the system would not give (the thread limit, no memory): the
+    // close ends the threads already going and waits for them (stopped
+    // before it, they would close the port themselves, and this close would
+    // find it closing and not wait), so the open fails with nothing running
+    // and nothing for a later close to wait for.
+    DonePort();
+    DispatcherActive = false;
+    throw;
+  }
   return 0;
 }
 

@@ -181,6 +181,9 @@ int32_t TRivuBaseDispatcher::HWFlowOptions(uint32_t BufferFull, uint32_t BufferR
   if (Options & 0x02) {
     Dcb.fRtsControl = dcRtsHandshake;
     RtsByFlow = true;
+  } else if (RS485Mode) {
+    Dcb.fRtsControl = dcRtsToggle;
+    RtsByFlow = true;
   } else if (RtsOn) {
     Dcb.fRtsControl = dcRtsEnable;
   }
@@ -252,6 +255,14 @@ int32_t TRivuBaseDispatcher::SetModem(bool Dtr, bool Rts) {
 }
 
 void TRivuBaseDispatcher::SendBreak(uint32_t Ticks, bool Yield) {
+  // RS-485: the break is a send too, so the transmitter is switched on for
+  // it; RTS falls after it unless output still waits, which the driver then
+  // ends itself.
+  const bool Rs485 = [this] {
+    std::lock_guard Lock(DispLock);
+    return RS485Mode;
+  }();
+  if (Rs485) EscapeComFunction(efSetRts);
   SetComBreak(true);
   const int Ms = int(Ticks * 55);
   if (Yield) {
@@ -260,8 +271,15 @@ void TRivuBaseDispatcher::SendBreak(uint32_t Ticks, bool Yield) {
     std::this_thread::sleep_for(std::chrono::milliseconds(Ms));
   }
   SetComBreak(false);
+  if (Rs485 && OutBuffUsed() == 0) EscapeComFunction(efClrRts);
 }
 
 void TRivuBaseDispatcher::SetBreak(bool On) {
+  const bool Rs485 = [this] {
+    std::lock_guard Lock(DispLock);
+    return RS485Mode;
+  }();
+  if (Rs485 && On) EscapeComFunction(efSetRts);
   SetComBreak(On);
+  if (Rs485 && !On && OutBuffUsed() == 0) EscapeComFunction(efClrRts);
 }

@@ -526,6 +526,7 @@ uint8_t TRivuBaseDispatcher::GetModemStatusPrim(uint8_t ClearMask) {
   if (Was & ~Lines & 0x40) Deltas |= 0x04;
   uint8_t Status = uint8_t((Lines & 0xF0) | (Was & 0x0F) | Deltas);
   if (RingSeen.exchange(false)) Status |= 0x04;
+  Status |= LinePulses.exchange(0);
   ModemStatus = Status & ClearMask;
   return Status;
 }

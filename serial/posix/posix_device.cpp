@@ -273,9 +273,14 @@ bool SettingsHeld(const termios& Asked, uint32_t AskedRate, const termios& Got, 
   // for; within 2% both ends still understand each other.
   const uint64_t Diff = AskedRate > GotRate ? AskedRate - GotRate : GotRate - AskedRate;
   if (Diff * 50 > AskedRate) return false;
-  tcflag_t Framing = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
-  if (Unframed) Framing &= ~(CSIZE | PARENB);
-  return (Asked.c_cflag & Framing) == (Got.c_cflag & Framing);
+  // A driver without hardware handshake drops CRTSCTS as quietly as a frame
+  // it cannot make; the flow switches and characters count alike.
+  tcflag_t Control = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+  if (Unframed) Control &= ~(CSIZE | PARENB);
+  constexpr tcflag_t kFlow = IXON | IXOFF;
+  return (Asked.c_cflag & Control) == (Got.c_cflag & Control) &&
+         (Asked.c_iflag & kFlow) == (Got.c_iflag & kFlow) &&
+         Asked.c_cc[VSTART] == Got.c_cc[VSTART] && Asked.c_cc[VSTOP] == Got.c_cc[VSTOP];
 }
 
 namespace {
@@ -318,9 +323,42 @@ bool SetState(int Fd, const TDcb& Dcb, int32_t& Error) {
     Error = oeInvalidParameter;
     return false;
   }
+  if (!SetRs485(Fd, Dcb.fRtsControl == dcRtsToggle)) {
+    WriteSettings(Fd, Old, OldRate);
+    Error = oeInvalidParameter;
+    return false;
+  }
   SetModemLine(Fd, true, Dcb.fDtrControl == dcDtrEnable);
   if (Dcb.fRtsControl == dcRtsEnable || Dcb.fRtsControl == dcRtsDisable) {
     SetModemLine(Fd, false, Dcb.fRtsControl == dcRtsEnable);
+  }
+  return true;
+}
+
+bool Rs485On(int Fd) {
+  serial_rs485 R{};
+  return ::ioctl(Fd, TIOCGRS485, &R) == 0 && (R.flags & SER_RS485_ENABLED);
+}
+
+bool SetRs485(int Fd, bool On) {
+  serial_rs485 R{};
+  // A driver without the mode (a pseudo-terminal, most USB adapters) is off.
+  if (::ioctl(Fd, TIOCGRS485, &R) != 0) return !On;
+  if (!On && !(R.flags & SER_RS485_ENABLED)) return true;
+  // The driver's delays before and after a send stay as they are.
+  R.flags &= ~uint32_t(SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND | SER_RS485_RTS_AFTER_SEND |
+                       SER_RS485_RX_DURING_TX);
+  if (On) R.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+  if (::ioctl(Fd, TIOCSRS485, &R) != 0) return !On;
+  // A driver may take the call and keep what it can do: only a read-back
+  // tells.
+  serial_rs485 Got{};
+  if (::ioctl(Fd, TIOCGRS485, &Got) != 0) return !On;
+  const uint32_t Wanted = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+  if (On && (Got.flags & Wanted) != Wanted) {
+    R.flags &= ~Wanted;
+    ::ioctl(Fd, TIOCSRS485, &R);
+    return false;
   }
   return true;
 }
@@ -362,6 +400,10 @@ bool GetCounters(int Fd, TCounters& Out) {
   Out.Parity = uint32_t(C.parity);
   Out.Brk = uint32_t(C.brk);
   Out.BufOverrun = uint32_t(C.buf_overrun);
+  Out.Cts = uint32_t(C.cts);
+  Out.Dsr = uint32_t(C.dsr);
+  Out.Rng = uint32_t(C.rng);
+  Out.Dcd = uint32_t(C.dcd);
   return true;
 }
 

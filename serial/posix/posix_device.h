@@ -30,14 +30,22 @@ bool GetState(int Fd, const TDcb& Shadow, TDcb& Out, int32_t& Error);
 bool ToTermios(const TDcb& Dcb, termios& T, int32_t& Error);
 void FromTermios(const termios& T, const TDcb& Shadow, TDcb& Out);
 // Writes the record and reads it back; what the driver did not take is
-// undone and fails with oeInvalidParameter.
+// undone and fails with oeInvalidParameter. RTS control toggle is the
+// kernel's RS-485 mode (RTS raised for each send), refused where the driver
+// has none.
 bool SetState(int Fd, const TDcb& Dcb, int32_t& Error);
 // Whether Got (read back, with the driver's rate) holds the rate, data size,
-// parity and stop bits of Asked. Unframed: a pseudo-terminal slave, which has
+// parity, stop bits, RTS/CTS handshake, XON/XOFF switches and characters of
+// Asked. Unframed: a pseudo-terminal slave, which has
 // no line and reports eight bits without parity whatever it is given, so its
 // data size and parity switch do not count.
 bool SettingsHeld(const termios& Asked, uint32_t AskedRate, const termios& Got, uint32_t GotRate,
                   bool Unframed);
+
+// The kernel's RS-485 mode on or off (RTS raised while sending, lowered
+// after); false when asked on and the driver cannot, or did not take it.
+bool SetRs485(int Fd, bool On);
+bool Rs485On(int Fd);
 
 bool Purge(int Fd, bool Input);
 // Bytes the driver holds that have not left the line yet; 0 when unknown.
@@ -50,9 +58,11 @@ uint8_t ModemLines(int Fd);
 bool SetModemLine(int Fd, bool Dtr, bool On);
 void SetBreakState(int Fd, bool On);
 
-// Line error counters since open; false when the driver keeps none.
+// Line error and modem line counters since open (each line counts its
+// changes, RING its trailing edges); false when the driver keeps none.
 struct TCounters {
   uint32_t Frame = 0, Overrun = 0, Parity = 0, Brk = 0, BufOverrun = 0;
+  uint32_t Cts = 0, Dsr = 0, Rng = 0, Dcd = 0;
 };
 bool GetCounters(int Fd, TCounters& Out);
 

@@ -72,6 +72,9 @@ int32_t TRivuPosixDispatcher::CloseCom() {
       // The kernel releases the number even when close fails; kept, it could
       // later close a descriptor that has taken it since.
       ComHandle = -1;
+      // The port keeps its RS-485 mode past the close: the next program to
+      // open it would find RTS toggling that it never asked for.
+      if (Shadow_.fRtsControl == dcRtsToggle) posixdev::SetRs485(Fd, false);
       if (!posixdev::Close(Fd)) Result = -1;
     }
   }

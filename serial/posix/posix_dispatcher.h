@@ -86,6 +86,7 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   void InputConsumed() override;
   // Error bits found by the status thread, taken by GetComError.
   void AddDeviceErrors(uint32_t Bits) { PendingErrors_.fetch_or(Bits); }
+  void AddLinePulses(uint8_t Deltas) { LinePulses.fetch_or(Deltas); }
 
   // Queued output, flushes and the end all wake the write thread through
   // one descriptor.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "serial/errors/error_codes.h"
 #include "serial/posix/posix_device.h"
@@ -38,75 +39,95 @@ bool TRivuPosixThread::Stopping() const {
 
 void TReadThread::Execute() {
   Port.ThreadStart();
-  int32_t Result = 0;
-  int EmptyWakes = 0;
   const int Fd = Port.ComHandleNow();
   while (!Stopping()) {
     if (Port.HoldOffInput()) {
-      // Over the input limit: what arrives stays with the driver, whose
-      // throttle holds the far end, until the task has read enough.
-      const posixdev::TPoll P = Port.WaitForInputRoom(Fd, kReadWaitMs);
-      if (Stopping()) break;
-      if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
-        Result = ecDeviceRead;
-        Port.SetKillThreads();
-        break;
-      }
+      if (!WaitForRoom(Fd)) break;
       continue;
     }
-    // Received bytes wake the thread at once; the slice only bounds how long
-    // a stop could go unseen should the wake descriptor fail.
-    const posixdev::TPoll P =
-        posixdev::Wait(Fd, posixdev::TWaitFor::Input, Port.KillFd(), kReadWaitMs);
-    if (Stopping()) break;
-    if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
-      Result = ecDeviceRead;
-      Port.SetKillThreads();
+    const std::optional<bool> Readable = WaitForBytes(Fd);
+    if (!Readable) break;
+    if (!*Readable) continue;  // nothing to read: no read
+    const bool MoveHere = Port.ReaderMayMoveBytes();
+    const TDrained D = DrainDriver(Fd, MoveHere);
+    if (MoveHere) DeliverHere(D);
+    CheckReads(D);
+  }
+  SetReturnValue(Result_);
+}
+
+void TReadThread::Fail(int32_t Code) {
+  Result_ = Code;
+  Port.SetKillThreads();
+}
+
+bool TReadThread::WaitForRoom(int Fd) {
+  // Over the input limit: what arrives stays with the driver, whose throttle
+  // holds the far end, until the task has read enough.
+  const posixdev::TPoll P = Port.WaitForInputRoom(Fd, kReadWaitMs);
+  if (Stopping()) return false;
+  if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
+    Fail(ecDeviceRead);
+    return false;
+  }
+  return true;
+}
+
+std::optional<bool> TReadThread::WaitForBytes(int Fd) {
+  // Received bytes wake the thread at once; the slice only bounds how long a
+  // stop could go unseen should the wake descriptor fail.
+  const posixdev::TPoll P =
+      posixdev::Wait(Fd, posixdev::TWaitFor::Input, Port.KillFd(), kReadWaitMs);
+  if (Stopping()) return std::nullopt;
+  if (P == posixdev::TPoll::HungUp || P == posixdev::TPoll::Failed) {
+    Fail(ecDeviceRead);
+    return std::nullopt;
+  }
+  return P == posixdev::TPoll::Ready;
+}
+
+TReadThread::TDrained TReadThread::DrainDriver(int Fd, bool MoveHere) {
+  TDrained D;
+  // One read takes what the driver holds; only a full one can have left more
+  // behind. Each read becomes one chunk of its size.
+  do {
+    const auto Lock = Port.LockRead();
+    D.Last = posixdev::Read(Fd, Scratch.data(), Scratch.size());
+    if (D.Last <= 0) break;
+    D.Total += D.Last;
+    try {
+      auto Chunk = std::make_unique<TDataBuffer>(D.Last);
+      std::memcpy(Chunk->Data.get(), Scratch.data(), size_t(D.Last));
+      Chunk->Used = D.Last;
+      Port.GetQueue().Push(std::move(Chunk), !MoveHere);
+    } catch (const std::bad_alloc&) {
+      Fail(ecNoMem);
       break;
     }
-    if (P != posixdev::TPoll::Ready) continue;  // nothing to read: no read
-    int32_t Total = 0;
-    int32_t N = 0;
-    const bool MoveHere = Port.ReaderMayMoveBytes();
-    // One read takes what the driver holds; only a full one can have left
-    // more behind. Each read becomes one chunk of its size.
-    do {
-      const auto Lock = Port.LockRead();
-      N = posixdev::Read(Fd, Scratch.data(), Scratch.size());
-      if (N <= 0) break;
-      Total += N;
-      try {
-        auto Chunk = std::make_unique<TDataBuffer>(N);
-        std::memcpy(Chunk->Data.get(), Scratch.data(), size_t(N));
-        Chunk->Used = N;
-        Port.GetQueue().Push(std::move(Chunk), !MoveHere);
-      } catch (const std::bad_alloc&) {
-        Result = ecNoMem;
-        Port.SetKillThreads();
-        break;
-      }
-    } while (size_t(N) == Scratch.size() && !Stopping() && !Port.HoldOffInput());
-    // Outside the read lock: a flush takes the input lock before it.
-    if (MoveHere && Total > 0) Port.MoveReceivedBytes();
-    // A stream in progress (a read of a USB adapter's packet or more, short
-    // of full, so the driver is empty now): with nobody waiting or listening,
-    // what comes next may gather in the driver for a moment. Single bytes and
-    // short words still go through at once.
-    if (MoveHere && Total >= kRestAfterBytes && size_t(N) < Scratch.size() && !Stopping()) {
-      Port.RestBetweenReads(kReadRestMs);
-    }
-    if (N < 0) {
-      if (N != posixdev::ioInvalidHandle) Result = ecDeviceRead;
-      Port.SetKillThreads();
-    }
-    // A driver that keeps saying "readable" but gives no bytes has gone away.
-    EmptyWakes = Total == 0 ? EmptyWakes + 1 : 0;
-    if (EmptyWakes >= kEmptyWakesForHangUp) {
-      Result = ecDeviceRead;
-      Port.SetKillThreads();
-    }
+  } while (size_t(D.Last) == Scratch.size() && !Stopping() && !Port.HoldOffInput());
+  return D;
+}
+
+void TReadThread::DeliverHere(const TDrained& D) {
+  // Outside the read lock: a flush takes the input lock before it.
+  if (D.Total > 0) Port.MoveReceivedBytes();
+  // A stream in progress (a read of a USB adapter's packet or more, short of
+  // full, so the driver is empty now): with nobody waiting or listening, what
+  // comes next may gather in the driver for a moment. Single bytes and short
+  // words still go through at once.
+  if (D.Total >= kRestAfterBytes && size_t(D.Last) < Scratch.size() && !Stopping()) {
+    Port.RestBetweenReads(kReadRestMs);
   }
-  SetReturnValue(Result);
+}
+
+void TReadThread::CheckReads(const TDrained& D) {
+  if (D.Last < 0) {
+    if (D.Last != posixdev::ioInvalidHandle) Result_ = ecDeviceRead;
+    Port.SetKillThreads();
+  }
+  // A driver that keeps saying "readable" but gives no bytes has gone away.
+  EmptyWakes_ = D.Total == 0 ? EmptyWakes_ + 1 : 0;
+  if (EmptyWakes_ >= kEmptyWakesForHangUp) Fail(ecDeviceRead);
 }
 
 void TWriteThread::Execute() {
@@ -183,6 +204,8 @@ void TStatusThread::Execute() {
     OldLines = NewLines;
     OldCounts = NewCounts;
     if (Change.Errors) Port.AddDeviceErrors(Change.Errors);
+    // Before the report, so that the reading it brings carries them.
+    if (Change.Pulses) Port.AddLinePulses(Change.Pulses);
     if (Change.Events & evStatusEvents) {
       try {
         Port.GetQueue().Push(std::make_unique<TStatusBuffer>(Change.Events));

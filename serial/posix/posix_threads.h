@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "serial/dispatcher/dispatcher_thread.h"
@@ -28,7 +29,23 @@ class TReadThread : public TRivuPosixThread {
   void Execute() override;
 
  private:
+  // What one drain of the driver gave: the bytes in all, and the last read's
+  // result (a count, 0 or a negative code).
+  struct TDrained {
+    int32_t Total = 0;
+    int32_t Last = 0;
+  };
+  // The steps of one turn. Each returns false (or no value) when the thread
+  // is to end.
+  bool WaitForRoom(int Fd);                     // over the input limit
+  std::optional<bool> WaitForBytes(int Fd);     // true: readable
+  TDrained DrainDriver(int Fd, bool MoveHere);  // reads into chunks on the queue
+  void DeliverHere(const TDrained& D);          // direct delivery, then the rest
+  void CheckReads(const TDrained& D);           // failed reads, a silent hang-up
+  void Fail(int32_t Code);                      // ends the threads with Code
   std::vector<uint8_t> Scratch;
+  int32_t Result_ = 0;
+  int EmptyWakes_ = 0;
 };
 
 // Takes everything pending in the output buffer and writes it.

@@ -30,13 +30,6 @@ bool TRivuWin32Thread::Stopping() const {
   return Abandoned_ || StopRequested() || Port.GetKillThreads();
 }
 
-OVERLAPPED& TRivuWin32Thread::NewCall() {
-  Call_ = OVERLAPPED{};
-  Call_.hEvent = IoEvent.Get();
-  ::ResetEvent(Call_.hEvent);
-  return Call_;
-}
-
 TIoEnd TRivuWin32Thread::EndOf(DWORD Error) {
   if (Error == ERROR_OPERATION_ABORTED) return TIoEnd::Aborted;
   DeviceError = Error;
@@ -55,7 +48,7 @@ std::optional<TIoEnd> TRivuWin32Thread::Outcome(OVERLAPPED& Ov, DWORD& Count) {
   if (Error != ERROR_IO_INCOMPLETE) return EndOf(Error);
   // Signalled before the call was done (a compatibility layer does so): wait
   // on, unless it completed in between.
-  ::ResetEvent(IoEvent.Get());
+  ::ResetEvent(IoEvent());
   if (!HasOverlappedIoCompleted(&Ov)) return std::nullopt;
   return Outcome(Ov, Count);
 }
@@ -68,16 +61,17 @@ TIoEnd TRivuWin32Thread::Cancel(OVERLAPPED& Ov, DWORD& Count, TIoEnd Why) {
     return Why;
   }
   // A driver that never ends a cancelled call would hold this thread, and
-  // the close, for good. The call is left to the handle's close; its record
-  // and buffer belong to this object, which outlives the close. The thread
-  // makes no further call.
+  // the close, for good. The call is left to the handle's close; its record,
+  // event and buffer are kept until it has really ended, however long after
+  // this thread and its dispatcher. The thread makes no further call.
   Abandoned_ = true;
+  KeepUntilEnded(std::move(Call_));
   Port.SetKillThreads();
   return Why == TIoEnd::Flushed ? TIoEnd::Stopped : Why;
 }
 
 TIoEnd TRivuWin32Thread::WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count) {
-  const HANDLE Waits[2] = {IoEvent.Get(), Port.KillEvent()};
+  const HANDLE Waits[2] = {IoEvent(), Port.KillEvent()};
   for (;;) {
     const DWORD W = ::WaitForMultipleObjects(2, Waits, FALSE, kSliceMs);
     // The record is looked at on each slice too: a compatibility layer may
@@ -93,11 +87,12 @@ TIoEnd TRivuWin32Thread::WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count) {
   }
 }
 
-TReadThread::TReadThread(TRivuWin32Dispatcher& D) : TRivuWin32Thread(D), Scratch(kReadSize) {}
+TReadThread::TReadThread(TRivuWin32Dispatcher& D) : TRivuWin32Thread(D) {
+  CallBuffer().resize(kReadSize);
+}
 
 void TReadThread::Execute() {
   Port.ThreadStart();
-  IoEvent.Reset(windev::MakeEvent(true));
   int32_t Result = 0;
   if (!windev::SetReadAtOnce(Port.Device())) {
     EndOf(::GetLastError());
@@ -130,14 +125,14 @@ void TReadThread::Execute() {
       const auto Lock = Port.LockRead();
       const std::optional<DWORD> Queued = Port.DeviceInputQueued();
       if (Queued && *Queued == 0) break;
-      Want = DWORD(Scratch.size());
+      Want = kReadSize;
       if (Queued) Want = std::min(*Queued, Want);
-      N = ReadSerial(Scratch.data(), Want, Failed);
+      N = ReadSerial(Want, Failed);
       if (N <= 0) break;
       Total += N;
       try {
         auto Chunk = std::make_unique<TDataBuffer>(N);
-        std::memcpy(Chunk->Data.get(), Scratch.data(), size_t(N));
+        std::memcpy(Chunk->Data.get(), CallBuffer().data(), size_t(N));
         Chunk->Used = N;
         Port.GetQueue().Push(std::move(Chunk), !MoveHere);
       } catch (const std::bad_alloc&) {
@@ -156,10 +151,10 @@ void TReadThread::Execute() {
   SetReturnValue(Result);
 }
 
-int32_t TReadThread::ReadSerial(uint8_t* Buffer, DWORD Len, bool& Fail) {
+int32_t TReadThread::ReadSerial(DWORD Len, bool& Fail) {
   OVERLAPPED& Ov = NewCall();
   DWORD Count = 0;
-  if (::ReadFile(Port.Device(), Buffer, Len, &Count, &Ov)) return int32_t(Count);
+  if (::ReadFile(Port.Device(), CallBuffer().data(), Len, &Count, &Ov)) return int32_t(Count);
   const DWORD Error = ::GetLastError();
   const TIoEnd End = Error == ERROR_IO_PENDING ? WaitForOverlapped(Ov, Count) : EndOf(Error);
   if (End == TIoEnd::Done) return int32_t(Count);
@@ -170,13 +165,12 @@ int32_t TReadThread::ReadSerial(uint8_t* Buffer, DWORD Len, bool& Fail) {
 
 void TWriteThread::Execute() {
   Port.ThreadStart();
-  IoEvent.Reset(windev::MakeEvent(true));
   int32_t Result = 0;
   const HANDLE Waits[3] = {Port.OutputEvent(), Port.OutFlushEvent(), Port.KillEvent()};
   while (!Stopping()) {
     if (Port.FlushPending()) {
       Port.CompleteFlush();  // no block in hand: nothing more to drop
-    } else if (const auto Ticket = Port.TakeOutput(Block)) {
+    } else if (const auto Ticket = Port.TakeOutput(CallBuffer())) {
       const int32_t R = WriteSerial(*Ticket);
       Port.BlockDone();
       if (R != 0 || DeviceError == ERROR_INVALID_HANDLE) {
@@ -194,7 +188,8 @@ void TWriteThread::Execute() {
 int32_t TWriteThread::WriteSerial(uint64_t Ticket) {
   Ticket_ = Ticket;
   size_t Sent = 0;
-  while (Sent < Block.size()) {
+  // Taken afresh on each call: a call given up takes the buffer with it.
+  while (Sent < CallBuffer().size()) {
     if (Stopping()) return 0;
     // A flush asked for after this block was taken drops the rest of it, and
     // only then purges the driver: no byte of a flushed block goes out later.
@@ -205,6 +200,7 @@ int32_t TWriteThread::WriteSerial(uint64_t Ticket) {
     OVERLAPPED& Ov = NewCall();
     DWORD Count = 0;
     TIoEnd End = TIoEnd::Done;
+    const auto& Block = CallBuffer();
     if (!::WriteFile(Port.Device(), Block.data() + Sent, DWORD(Block.size() - Sent), &Count, &Ov)) {
       const DWORD Error = ::GetLastError();
       End = Error == ERROR_IO_PENDING ? WaitForOverlapped(Ov, Count) : EndOf(Error);
@@ -234,7 +230,7 @@ int32_t TWriteThread::WriteSerial(uint64_t Ticket) {
 }
 
 TIoEnd TWriteThread::WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count) {
-  const HANDLE Waits[3] = {IoEvent.Get(), Port.KillEvent(), Port.OutFlushEvent()};
+  const HANDLE Waits[3] = {IoEvent(), Port.KillEvent(), Port.OutFlushEvent()};
   for (;;) {
     const DWORD W = ::WaitForMultipleObjects(3, Waits, FALSE, kSliceMs);
     // The record is looked at on each slice too: a compatibility layer may
@@ -259,7 +255,6 @@ TIoEnd TWriteThread::WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count) {
 
 void TStatusThread::Execute() {
   Port.ThreadStart();
-  IoEvent.Reset(windev::MakeEvent(true));
   Mask = kDeviceEvents | evRing2;
   // A driver without modem lines (a pseudo-terminal under a compatibility
   // layer) fails every wait that asks for them.
@@ -272,7 +267,7 @@ void TStatusThread::Execute() {
   int32_t Result = 0;
   int Empty = 0;
   while (!Stopping()) {
-    DWORD& Events = Events_;  // a member, as the call record is
+    DWORD& Events = CallEvents();  // kept with the call record
     const TIoEnd End = WaitSerialEvent(Events);
     if (Stopping()) break;
     if (End == TIoEnd::Failed) {

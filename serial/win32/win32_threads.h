@@ -4,10 +4,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "serial/dispatcher/dispatcher_thread.h"
+#include "serial/win32/io_call.h"
 #include "serial/win32/win32_device.h"
 
 class TRivuWin32Dispatcher;
@@ -35,8 +37,9 @@ class TRivuWin32Thread : public TRivuDispatcherThread {
   // call is still under way.
   std::optional<TIoEnd> Outcome(OVERLAPPED& Ov, DWORD& Count);
   // Cancels the call pending on Ov, waits until it has let go, and returns
-  // Why. A call that does not end within a while is given up: the threads
-  // then end (a flush's cancel reads as Stopped).
+  // Why. A call that does not end within a while is given up: its record and
+  // buffer go to KeepUntilEnded, this thread makes no further call and the
+  // threads end (a flush's cancel reads as Stopped).
   TIoEnd Cancel(OVERLAPPED& Ov, DWORD& Count, TIoEnd Why);
   // The end of a call that failed at once or completed with an error.
   TIoEnd EndOf(DWORD Error);
@@ -44,16 +47,20 @@ class TRivuWin32Thread : public TRivuDispatcherThread {
   // read failure, whichever thread sees it; invalid handle (closed
   // underneath) ends the threads without an error.
   int32_t FailureCode(int32_t Own) const;
-  // A fresh record for the next call on IoEvent. It is a member, so that a
-  // call given up (see Cancel) never writes into a stack that has moved on.
-  OVERLAPPED& NewCall();
+  // A fresh record for the next call on IoEvent. It lives off the stack, so
+  // that a call given up (see Cancel) never writes into one that has moved on.
+  OVERLAPPED& NewCall() { return Call_->Begin(); }
+  HANDLE IoEvent() const { return Call_->Event.Get(); }
+  // The memory the calls read into and write from; the driver's while a call
+  // is under way.
+  std::vector<uint8_t>& CallBuffer() { return Call_->Buffer; }
+  DWORD& CallEvents() { return Call_->Events; }
 
   TRivuWin32Dispatcher& Port;
-  windev::THandle IoEvent;
   DWORD DeviceError = 0;
 
  private:
-  OVERLAPPED Call_{};
+  std::unique_ptr<TIoCall> Call_ = std::make_unique<TIoCall>();
   bool Abandoned_ = false;  // a cancelled call never ended
 };
 
@@ -69,8 +76,7 @@ class TReadThread : public TRivuWin32Thread {
 
  private:
   // A count, or a negative code the thread ends with (0 when quiet).
-  int32_t ReadSerial(uint8_t* Buffer, DWORD Len, bool& Fail);
-  std::vector<uint8_t> Scratch;
+  int32_t ReadSerial(DWORD Len, bool& Fail);
 };
 
 // Takes everything pending in the output buffer and writes it.
@@ -87,7 +93,6 @@ class TWriteThread : public TRivuWin32Thread {
   int32_t WriteSerial(uint64_t Ticket);
   // Also ends, cancelling the write, when a flush arrives for the block.
   TIoEnd WaitForOverlapped(OVERLAPPED& Ov, DWORD& Count) override;
-  std::vector<uint8_t> Block;
   uint64_t Ticket_ = 0;  // the flush ticket of the block in hand
 };
 
@@ -106,5 +111,4 @@ class TStatusThread : public TRivuWin32Thread {
   // the driver does not know it.
   TIoEnd WaitSerialEvent(DWORD& Events);
   DWORD Mask = 0;
-  DWORD Events_ = 0;
 };

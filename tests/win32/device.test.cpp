@@ -124,6 +124,77 @@ TEST_F(EchoLine, InputFlushOnAQuietLineReturnsAtOnce) {
   D.DonePort();
 }
 
+// Each line setting reaches the driver (read back through it) and the line
+// still carries bytes after it. The far end is a pseudo-terminal: it keeps
+// eight bits without parity and has no modem lines to raise.
+TEST_F(EchoLine, LineSettingsReachTheDriverAndBytesStillFlow) {
+  TRivuWin32Dispatcher D(nullptr);
+  ASSERT_EQ(Open(D), 0);
+  auto Driver = [&] {
+    TDcb R;
+    EXPECT_EQ(D.GetComState(R), 0);
+    return R;
+  };
+  auto Echoes = [&](const std::string& Text) {
+    EXPECT_EQ(D.PutString(Text), 0);
+    const std::vector<uint8_t> Got = Get(D, Text.size());
+    return std::string(Got.begin(), Got.end()) == Text;
+  };
+  ASSERT_EQ(D.SetLine(9600, 0, 8, 2), 0);
+  uint32_t Baud = 0;
+  uint16_t Parity = 9, Bits = 0, Stop = 0;
+  D.GetLine(Baud, Parity, Bits, Stop);
+  EXPECT_EQ(Baud, 9600u);
+  EXPECT_EQ(Driver().BaudRate, 9600u);
+  EXPECT_EQ(Stop, 2);
+  EXPECT_TRUE(Echoes("line"));
+
+  // RTS/CTS handshake: RTS is the driver's then.
+  ASSERT_EQ(D.HWFlowOptions(12000, 4000, 0x02 | 0x08), 0);
+  EXPECT_EQ(D.HWFlowState(), 2);
+  EXPECT_TRUE(Driver().fOutxCtsFlow);
+  EXPECT_EQ(D.SetRts(true), 1);
+  ASSERT_EQ(D.HWFlowOptions(12000, 4000, 0), 0);
+  EXPECT_EQ(D.HWFlowState(), 1);
+  EXPECT_FALSE(Driver().fOutxCtsFlow);
+  EXPECT_EQ(D.SetDtr(false), 0);
+  EXPECT_EQ(D.SetRts(true), 0);
+  EXPECT_EQ(D.SetModem(true, false), 0);
+  EXPECT_TRUE(Echoes("modem"));
+
+  // XON/XOFF both ways, with characters of the caller's.
+  ASSERT_EQ(D.SWFlowEnable(12000, 4000, 0x03), 0);
+  EXPECT_EQ(D.SWFlowState(), 2);
+  ASSERT_EQ(D.SWFlowChars(0x01, 0x02), 0);
+  const TDcb Sw = Driver();
+  EXPECT_TRUE(Sw.fOutX && Sw.fInX);
+  EXPECT_EQ(Sw.XonChar, 0x01);
+  EXPECT_EQ(Sw.XoffChar, 0x02);
+  EXPECT_TRUE(Echoes("xonxoff"));
+  ASSERT_EQ(D.SWFlowDisable(), 0);
+  EXPECT_EQ(D.SWFlowState(), 1);
+  EXPECT_FALSE(Driver().fOutX || Driver().fInX);
+
+  // RS-485: RTS goes to the driver's toggle, and back to the caller. Wine's
+  // serial driver has no toggle (ERROR_NOT_SUPPORTED): refused, nothing
+  // changes.
+  const int32_t Rs485 = D.SetRS485Mode(true);
+  if (Rs485 == 0) {
+    EXPECT_EQ(Driver().fRtsControl, dcRtsToggle);
+    EXPECT_EQ(D.SetRts(true), 1);
+  } else {
+    EXPECT_EQ(Rs485, -int32_t(ERROR_NOT_SUPPORTED));
+    EXPECT_NE(Driver().fRtsControl, dcRtsToggle);
+    EXPECT_EQ(D.SetRts(true), 0);
+  }
+  D.SendBreak(1, false);
+  EXPECT_TRUE(Echoes("rs485"));
+  ASSERT_EQ(D.SetRS485Mode(false), 0);
+  EXPECT_EQ(D.SetRts(true), 0);
+  EXPECT_NE(Driver().fRtsControl, dcRtsToggle);
+  D.DonePort();
+}
+
 // Last: the line hangs up, and the echo end gives the link a fresh line.
 TEST_F(EchoLine, VanishedDeviceStopsEveryThreadWithOneMessage) {
   TCountingPlatform Platform;

@@ -172,6 +172,8 @@ TEST_F(ComPortTest, FlowControlOnRtsEndsRS485ModeEverywhere) {
   port.SetComNumber(3);
   port.SetOpen(true);
   ASSERT_TRUE(dispatcher);
+  // A driver that toggles RTS (a pseudo-terminal has no RS-485 mode).
+  dispatcher->KeepLineStates = true;
   port.SetRS485Mode(true);
   EXPECT_TRUE(dispatcher->InRS485Mode());
   port.SetHWFlowOptions(HWFlowBit(hwfUseRTS));

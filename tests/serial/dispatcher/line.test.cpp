@@ -218,3 +218,82 @@ TEST(LineErrors, ReportedInOrderOfWeight) {
     EXPECT_EQ(P.D->GetLineError(), 0);
   }
 }
+
+namespace {
+// A driver that toggles RTS itself: the record is kept as written, and each
+// RTS and break step is logged in order.
+class TToggleProbe : public TRivuPosixDispatcher {
+ public:
+  using TRivuPosixDispatcher::TRivuPosixDispatcher;
+  ~TToggleProbe() override { Shutdown(); }
+  int32_t GetComState(TDcb& Record) override {
+    std::lock_guard Lock(M);
+    if (!Written) return TRivuPosixDispatcher::GetComState(Record);
+    Record = Kept;
+    return 0;
+  }
+  int32_t SetComState(TDcb& Record) override {
+    std::lock_guard Lock(M);
+    Kept = Record;
+    Written = true;
+    return 0;
+  }
+  int32_t EscapeComFunction(int32_t Code) override {
+    std::lock_guard Lock(M);
+    Log += Code == efSetRts ? "R+" : Code == efClrRts ? "R-" : "";
+    return 0;
+  }
+  void SetComBreak(bool On) override {
+    std::lock_guard Lock(M);
+    Log += On ? "B+" : "B-";
+  }
+  uint8_t RtsControl() {
+    std::lock_guard Lock(M);
+    return Kept.fRtsControl;
+  }
+  std::string TakeLog() {
+    std::lock_guard Lock(M);
+    return std::exchange(Log, {});
+  }
+
+ private:
+  std::mutex M;
+  TDcb Kept;
+  bool Written = false;
+  std::string Log;
+};
+}  // namespace
+
+TEST(Rs485, RtsTogglesWithTheSendsAndFramesTheBreak) {
+  TOpenPort<TToggleProbe> P;
+  TToggleProbe& D = *P.D;
+  ASSERT_EQ(D.SetRS485Mode(true), 0);
+  EXPECT_EQ(D.RtsControl(), dcRtsToggle);
+  EXPECT_EQ(D.SetRts(true), 1);  // the driver's line now
+  // Flow settings that leave RTS free keep the toggle.
+  ASSERT_EQ(D.HWFlowOptions(100, 10, 0x08), 0);
+  EXPECT_EQ(D.RtsControl(), dcRtsToggle);
+  D.TakeLog();
+  D.SendBreak(1, false);
+  EXPECT_EQ(D.TakeLog(), "R+B+B-R-");
+  D.SetBreak(true);
+  D.SetBreak(false);
+  EXPECT_EQ(D.TakeLog(), "R+B+B-R-");
+  // Off: RTS is the caller's level again, and a break leaves it alone.
+  ASSERT_EQ(D.SetRS485Mode(false), 0);
+  EXPECT_EQ(D.RtsControl(), dcRtsDisable);
+  EXPECT_EQ(D.SetRts(true), 0);
+  D.TakeLog();
+  D.SendBreak(1, false);
+  EXPECT_EQ(D.TakeLog(), "B+B-");
+}
+
+// A pseudo-terminal has no RS-485 mode: refused, and nothing changes.
+TEST(Rs485, ADriverWithoutItRefusesAndKeepsTheLine) {
+  TOpenPort<TProbe> P;
+  EXPECT_EQ(P.D->SetRS485Mode(true), -oeInvalidParameter);
+  EXPECT_EQ(P.D->SetRts(true), 0);
+  EXPECT_TRUE(P.D->Rts());
+  EXPECT_FALSE(posixdev::Rs485On(P.Pty.SlaveFd()));
+  EXPECT_EQ(P.D->SetRS485Mode(false), 0);
+}

@@ -39,3 +39,16 @@ TEST(ModemStatus, ChangeSeenFirstByTheUserKeepsItsDeltaBit) {
   P.D->Lines = 0x20;
   EXPECT_EQ(P.D->GetModemStatus(), 0x20 | 0x01 | 0x08);
 }
+
+// A pulse the lines no longer show when the status thread looks: its report
+// brings the delta bit, once.
+TEST(ModemStatus, PulseReportedByTheStatusThreadGivesItsDeltaBit) {
+  TOpenPort<TLinesProbe> P;
+  P.D->Lines = 0x10;
+  EXPECT_EQ(P.D->GetModemStatus(), 0x10 | 0x01);
+  P.D->AddLinePulses(0x02 | 0x08);  // DSR and DCD went up and down
+  P.D->InjectEvents(evDsr | evRlsd);
+  ASSERT_TRUE(WaitUntil([&] { return P.D->EventTaken(); }));
+  EXPECT_EQ(P.D->GetModemStatus(), 0x10 | 0x02 | 0x08);
+  EXPECT_EQ(P.D->GetModemStatus(), 0x10);
+}

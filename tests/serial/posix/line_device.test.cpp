@@ -84,7 +84,7 @@ TEST(LineReadBack, WhatTheDriverDidNotTakeIsUndoneAndRefused) {
   EXPECT_EQ(DriverRate(Fd), 56000u);
 }
 
-TEST(LineReadBack, ComparesRateDataSizeParityAndStopBitsOnly) {
+TEST(LineReadBack, ComparesRateFrameAndFlow) {
   const tcflag_t N81 = CS8 | CREAD | CLOCAL;
   const struct {
     const char* What;
@@ -93,6 +93,8 @@ TEST(LineReadBack, ComparesRateDataSizeParityAndStopBitsOnly) {
     tcflag_t Got;
     uint32_t GotRate;
     bool Unframed, Held;
+    tcflag_t AskedIn = 0, GotIn = 0;
+    uint8_t GotXOn = 17, GotXOff = 19;
   } Cases[] = {
       {"all taken", N81, 115200, N81, 115200, false, true},
       {"old rate kept", N81, 4000000, N81, 115200, false, false},
@@ -105,7 +107,14 @@ TEST(LineReadBack, ComparesRateDataSizeParityAndStopBitsOnly) {
       {"mark became odd", N81 | PARENB | PARODD | CMSPAR, 9600, N81 | PARENB | PARODD, 9600, false,
        false},
       {"two stop bits dropped", N81 | CSTOPB, 9600, N81, 9600, false, false},
-      {"other switches differ", N81 | CRTSCTS, 9600, CS8 | HUPCL, 9600, false, true},
+      {"other switches differ", N81, 9600, CS8 | HUPCL, 9600, false, true, INPCK, IXANY},
+      {"hardware handshake dropped", N81 | CRTSCTS, 9600, N81, 9600, false, false},
+      {"no line: hardware handshake still counts", CS8 | CRTSCTS, 9600, CS8, 9600, true, false},
+      {"XON/XOFF taken", N81, 9600, N81, 9600, false, true, IXON | IXOFF, IXON | IXOFF},
+      {"output XON/XOFF dropped", N81, 9600, N81, 9600, false, false, IXON | IXOFF, IXOFF},
+      {"input XON/XOFF dropped", N81, 9600, N81, 9600, false, false, IXOFF, 0},
+      {"XON character kept the old one", N81, 9600, N81, 9600, false, false, IXON, IXON, 18},
+      {"XOFF character kept the old one", N81, 9600, N81, 9600, false, false, IXON, IXON, 17, 0},
       {"no line: eight bits, no parity", CS7 | PARENB | PARODD, 9600, CS8 | PARODD, 9600, true,
        true},
       {"no line: parity kind still counts", CS7 | PARENB | PARODD, 9600, CS8, 9600, true, false},
@@ -116,6 +125,12 @@ TEST(LineReadBack, ComparesRateDataSizeParityAndStopBitsOnly) {
     termios Asked{}, Got{};
     Asked.c_cflag = C.Asked;
     Got.c_cflag = C.Got;
+    Asked.c_iflag = C.AskedIn;
+    Got.c_iflag = C.GotIn;
+    Asked.c_cc[VSTART] = 17;
+    Asked.c_cc[VSTOP] = 19;
+    Got.c_cc[VSTART] = C.GotXOn;
+    Got.c_cc[VSTOP] = C.GotXOff;
     EXPECT_EQ(posixdev::SettingsHeld(Asked, C.AskedRate, Got, C.GotRate, C.Unframed), C.Held)
         << C.What;
   }

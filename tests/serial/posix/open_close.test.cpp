@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <system_error>
 #include <thread>
 
+#include "serial/dispatcher/dispatcher_thread.h"
 #include "serial/errors/error_codes.h"
 #include "serial/posix/port_errors.h"
 #include "tests/serial/port_fixture.h"
@@ -86,6 +88,32 @@ TEST(PortOpen, ManyOpenCloseCyclesLeakNothing) {
     D.DonePort();
     ASSERT_EQ(D.ThreadCountNow(), 0);
     ASSERT_LT(D.ComHandleNow(), 0);
+  }
+  EXPECT_EQ(OpenDescriptorCount(), Before);
+}
+
+TEST(PortOpen, ThreadTheSystemWillNotGiveFailsTheOpenWithNothingLeft) {
+  // Each of the four threads in turn is refused, as by a thread limit.
+  static std::atomic<int> Left;
+  TPtyPair Pty;
+  const int Before = OpenDescriptorCount();
+  for (int Refused = 0; Refused < 4; ++Refused) {
+    Left = Refused;
+    SetThreadStarter([](std::function<void()> Body) {
+      if (Left-- == 0)
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      return std::thread(std::move(Body));
+    });
+    TRivuPosixDispatcher D(nullptr);
+    EXPECT_THROW(Open(D, Pty.SlavePath()), std::system_error) << Refused;
+    SetThreadStarter(nullptr);
+    EXPECT_EQ(D.ThreadCountNow(), 0) << Refused;
+    EXPECT_FALSE(D.DispatcherActiveNow()) << Refused;
+    EXPECT_LT(D.ComHandleNow(), 0) << Refused;
+    // Nothing to wait for: the close returns, and the port opens again.
+    D.DonePort();
+    ASSERT_EQ(Open(D, Pty.SlavePath()), 0) << Refused;
+    EXPECT_EQ(D.ThreadCountNow(), 4);
   }
   EXPECT_EQ(OpenDescriptorCount(), Before);
 }

@@ -81,4 +81,41 @@ TEST(StatusChange, EachLineAndCounterBecomesItsEventOrError) {
   }
 }
 
+// A pulse shorter than the status thread's slice leaves the lines as they
+// were; only the driver's line counters tell that it came.
+TEST(StatusChange, APulseBetweenTwoLooksCountsByTheLineCounters) {
+  const auto Lines = [](uint32_t Cts, uint32_t Dsr, uint32_t Rng, uint32_t Dcd) {
+    posixdev::TCounters C;
+    C.Cts = Cts;
+    C.Dsr = Dsr;
+    C.Rng = Rng;
+    C.Dcd = Dcd;
+    return C;
+  };
+  const posixdev::TCounters Zero;
+  const struct {
+    const char* What;
+    uint8_t OldLines, NewLines;
+    posixdev::TCounters New;
+    uint32_t Events;
+    uint8_t Pulses;  // delta bits the lines themselves no longer show
+  } Cases[] = {
+      {"CTS pulse", 0, 0, Lines(2, 0, 0, 0), evCts, 0x01},
+      {"DSR dip", kDsr, kDsr, Lines(0, 2, 0, 0), evDsr, 0x02},
+      {"DCD pulse", 0, 0, Lines(0, 0, 0, 2), evRlsd, 0x08},
+      {"ring pulse: both edges", 0, 0, Lines(0, 0, 1, 0), evRing | evRing2, 0},
+      {"all four", kCts, kCts, Lines(2, 2, 1, 2), evCts | evDsr | evRlsd | evRing | evRing2,
+       0x01 | 0x02 | 0x08},
+      {"a change the lines show is no pulse", 0, kCts, Lines(1, 0, 0, 0), evCts, 0},
+      {"up, down and up again", 0, kCts, Lines(3, 0, 0, 0), evCts, 0},
+      {"ring rise the lines show", 0, kRing, Lines(0, 0, 0, 0), evRing, 0},
+  };
+  for (const auto& C : Cases) {
+    const TStatusChange Got = StatusChange(C.OldLines, C.NewLines, Zero, C.New);
+    EXPECT_EQ(Got.Events, C.Events) << C.What;
+    EXPECT_EQ(Got.Pulses, C.Pulses) << C.What;
+    EXPECT_EQ(Got.Errors, 0u) << C.What;
+  }
+}
+
 }  // namespace

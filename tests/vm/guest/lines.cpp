@@ -91,6 +91,16 @@ int RunLines(const std::string& Dev, const std::string& Driver) {
     std::printf("note: modem status 0x%02X\n", Status);
   }
 
+  // RS-485 where the driver has it; neither emulated driver has, and the
+  // refusal must leave RTS the caller's and the port working.
+  const int32_t Rs485 = P.D.SetRS485Mode(true);
+  std::printf("note: RS-485 mode %s\n", Rs485 == 0 ? "taken" : "refused");
+  if (Rs485 == 0) {
+    T.Check(P.D.SetRts(true) == 1, "RS-485: RTS is the driver's");
+    T.Check(P.D.SetRS485Mode(false) == 0, "RS-485 off");
+  } else {
+    T.Check(P.D.SetRts(true) == 0, "RS-485 refused: RTS still the caller's");
+  }
   P.D.SetBreak(true);
   P.D.SetBreak(false);
   P.D.SendBreak(2, false);
