@@ -187,8 +187,9 @@ void TRivuCustomComPort::SetUseEventWord(bool Value) {
 
 void TRivuCustomComPort::SetRS485Mode(bool Value) {
   if (Value == rs485Mode_ && !reapply_) return;
+  // A driver without RS-485 refuses it; the mode is then not kept.
+  if (auto d = Current(); d && PortState() == psOpen) Check(d->SetRS485Mode(Value));
   rs485Mode_ = Value;
-  if (auto d = Current(); d && PortState() == psOpen) d->SetRS485Mode(Value);
   if (Value) {
     // RS-485 drives RTS itself: no RTS flow control, RTS low between sends.
     SetHWFlowOptions(hwFlowOptions_ & ~(HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS)));

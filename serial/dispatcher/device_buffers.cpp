@@ -88,6 +88,9 @@ void TRivuBaseDispatcher::CompleteFlush() {
   // Everything asked for up to now is covered: the buffer was emptied by each
   // flush, the block in hand is dropped by the caller.
   const uint64_t Covered = FlushRequests_.load();
+  // Before the acknowledgement: a flush that returned must not still count
+  // the dropped block as output waiting.
+  InHand_ = 0;
   LastPurge_ = PurgeDriverOutput() ? 1 : 0;
   FlushAcks_ = Covered;
   WakeWaiters();

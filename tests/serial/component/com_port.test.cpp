@@ -194,6 +194,11 @@ TEST_F(ComPortTest, FlowControlTheDriverCannotDoRaisesAndIsNotKept) {
   }
   port.SetHWFlowOptions(HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS));
   EXPECT_EQ(port.HWFlowOptions(), HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS));
+  // A pseudo-terminal has no RS-485 mode either: refused aloud, not kept, and
+  // the flow control it would have ended stays.
+  EXPECT_THROW(port.SetRS485Mode(true), EInOutError);
+  EXPECT_FALSE(port.RS485Mode());
+  EXPECT_EQ(port.HWFlowOptions(), HWFlowBit(hwfUseRTS) | HWFlowBit(hwfRequireCTS));
 }
 
 // Reading the dispatcher never raises: it is the current one or none, after
