@@ -462,6 +462,26 @@ int32_t TRivuBaseDispatcher::SetRS485Mode(bool On) {
   return R;
 }
 
+bool TRivuBaseDispatcher::DtrLevel() {
+  std::lock_guard Lock(DispLock);
+  return DtrOn;
+}
+
+bool TRivuBaseDispatcher::RtsLevel() {
+  std::lock_guard Lock(DispLock);
+  return RtsOn;
+}
+
+bool TRivuBaseDispatcher::RS485ModeOn() {
+  std::lock_guard Lock(DispLock);
+  return RS485Mode;
+}
+
+uint8_t TRivuBaseDispatcher::StoredModemStatus() {
+  std::lock_guard Lock(DispLock);
+  return uint8_t(ModemStatus);
+}
+
 void TRivuBaseDispatcher::SetBaseAddress(uint16_t Address) {
   std::lock_guard Lock(DispLock);
   BaseAddress = Address;

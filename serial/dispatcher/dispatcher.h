@@ -145,6 +145,8 @@ class TRivuBaseDispatcher {
   int32_t PutString(std::string_view S) { return PutBlock(S.data(), uint32_t(S.size())); }
   int32_t PutBlock(const void* Block, uint32_t Len);
   int32_t InBuffUsed();
+  // Received bytes not yet read: the I/O queue's and the buffer's.
+  int64_t UnreadInput();
   int32_t InBuffFree();
   int32_t OutBuffUsed();
   int32_t OutBuffFree();
@@ -184,6 +186,12 @@ class TRivuBaseDispatcher {
   bool CheckLineBreak();
   // Error bits of the device's status query, OR-ed into the line errors.
   uint32_t RefreshStatus(TComStat* Stat = nullptr);
+  // The output lines' levels as last asked for, RS-485 mode, and the modem
+  // status byte as the last status read left it.
+  bool DtrLevel();
+  bool RtsLevel();
+  bool RS485ModeOn();
+  uint8_t StoredModemStatus();
 
   // --- Settings ---
   void OptionsOn(uint32_t Bits);
@@ -300,6 +308,9 @@ class TRivuBaseDispatcher {
   bool GetKillThreads() const { return KillThreads.load(); }
   virtual void SetKillThreads();
   TIOQueue& GetQueue() { return Queue; }
+  // Delta bits of modem lines that changed and changed back between two
+  // looks at the lines (the driver's counters tell).
+  void AddLinePulses(uint8_t Deltas) { LinePulses.fetch_or(Deltas); }
   TRivuEvent& GetGeneralEvent() { return GeneralEvent; }
   bool GetDLoggingOn() const { return DLog.DLoggingOn(); }
   // Dispatch log hook; recorders are off in this system.
@@ -344,34 +355,54 @@ class TRivuBaseDispatcher {
   uint32_t LineErrorBits() const { return LineErrors.load(); }
 
  protected:
+  // What a device layer may do to the base: the rest of its state is the
+  // base's own, so its rules hold whatever a layer does.
+  //
   // Every device layer calls this first in its destructor: closes the port
   // and waits for every background thread, so that no virtual call reaches a
   // half-destroyed object. The base destructor cannot do it.
   void Shutdown();
-  // Waits until Done() holds, processing the calling thread's pending window
-  // events meanwhile; false when TimeoutMs (negative: none) passed first.
-  bool WaitProcessingEvents(const std::function<bool()>& Done, int TimeoutMs);
-  // Wakes WaitForData, WaitTxSent and the closing waits to look again.
-  void WakeWaiters();
   // The output half of FlushCom: empties the buffer, has the write thread
   // drop its block and purge, and waits for that; the purge's result.
   int32_t FlushOutput();
-  // Starts the read, dispatcher, write and status threads in that order,
-  // each once the one before has said it runs. The new threads owe no
-  // earlier run's flush.
-  void LaunchThreads(std::unique_ptr<TRivuDispatcherThread> Read,
+  // Starts a run: refuses a second one, forgets the last run's kill and
+  // flushes, lets the layer clear its own wake-up signals, then starts the
+  // read, dispatcher, write and status threads in that order, each once the
+  // one before has said it runs.
+  void LaunchThreads(const std::function<void()>& ClearSignals,
+                     std::unique_ptr<TRivuDispatcherThread> Read,
                      std::unique_ptr<TRivuDispatcherThread> Write,
                      std::unique_ptr<TRivuDispatcherThread> Status);
+  // A device close is framed by these: BeginClose is false when a close is
+  // already under way (the caller returns at once); StopThreads ends a run's
+  // threads (status, write, read, each woken and waited for by StopOne, then
+  // the dispatcher thread); EndClose lets the next close begin.
+  enum class TIoThread { Status, Write, Read };
+  using TStopOne = std::function<void(TIoThread Which, TRivuDispatcherThread* Thread)>;
+  bool BeginClose();
+  void StopThreads(const TStopOne& StopOne);
+  void EndClose();
+  // The device's handle as the component and the status query see it.
+  void SetDeviceHandle(int Handle) { ComHandle = Handle; }
+  // The receive queue's size the port was opened with.
+  uint32_t ReceiveQueueSize() const { return InQueueSize; }
   // Waits for Thread to end (the calling thread counts as ended) and joins
   // it; false when TimeoutMs (negative: none) passed first.
   bool WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs);
-  // Waits for the dispatcher thread, the last to stop.
-  void WaitDispThreadEnd();
   // Wakes the write thread: output was queued, or a flush asked for (a write
   // in progress must then end early).
   virtual void WakeWriter(bool ForFlush) = 0;
   // Drops what the driver holds for sending; true when it did.
   virtual bool PurgeDriverOutput() = 0;
+
+ private:
+  // Waits until Done() holds, processing the calling thread's pending window
+  // events meanwhile; false when TimeoutMs (negative: none) passed first.
+  bool WaitProcessingEvents(const std::function<bool()>& Done, int TimeoutMs);
+  // Wakes WaitForData, WaitTxSent and the closing waits to look again.
+  void WakeWaiters();
+  // Waits for the dispatcher thread, the last to stop.
+  void WaitDispThreadEnd();
 
   // Dispatcher thread internals.
   int QueueWaitMs();
@@ -491,7 +522,6 @@ class TRivuBaseDispatcher {
   std::condition_variable_any WaitCv;
   uint64_t WaitGeneration = 0;  // guarded by WaitMutex
 
- private:
   std::atomic<uint64_t> FlushRequests_{0};  // changed under the output lock
   std::atomic<uint64_t> FlushAcks_{0};
   std::atomic<int32_t> LastPurge_{0};

@@ -1,5 +1,7 @@
 // Starting and stopping a device layer's background threads, alike for every
 // device layer.
+#include <stdexcept>
+
 #include "serial/dispatcher/dispatcher.h"
 #include "serial/dispatcher/dispatcher_thread.h"
 
@@ -8,9 +10,15 @@ constexpr int kStartWaitMs = 3000;
 constexpr int kDispStopWaitMs = 36 * 55;
 }  // namespace
 
-void TRivuBaseDispatcher::LaunchThreads(std::unique_ptr<TRivuDispatcherThread> Read,
+void TRivuBaseDispatcher::LaunchThreads(const std::function<void()>& ClearSignals,
+                                        std::unique_ptr<TRivuDispatcherThread> Read,
                                         std::unique_ptr<TRivuDispatcherThread> Write,
                                         std::unique_ptr<TRivuDispatcherThread> Status) {
+  std::lock_guard Lock(DispLock);
+  if (DispatcherActive) throw std::runtime_error("Dispatcher already started.");
+  DispatcherActive = true;
+  KillThreads = false;
+  ClearSignals();
   ForgetFlushes();
   auto Launch = [this](std::unique_ptr<TRivuDispatcherThread>& Slot, auto Thread) {
     Slot = std::move(Thread);
@@ -22,6 +30,35 @@ void TRivuBaseDispatcher::LaunchThreads(std::unique_ptr<TRivuDispatcherThread> R
   Launch(WriteThread, std::move(Write));
   Writer_ = WriteThread.get();
   Launch(StatusThread, std::move(Status));
+}
+
+bool TRivuBaseDispatcher::BeginClose() {
+  std::lock_guard Lock(DispLock);
+  if (Closing) return false;
+  Closing = true;
+  return true;
+}
+
+void TRivuBaseDispatcher::StopThreads(const TStopOne& StopOne) {
+  if (!DispatcherActive) return;
+  SetKillThreads();
+  StopOne(TIoThread::Status, StatusThread.get());
+  StopOne(TIoThread::Write, WriteThread.get());
+  GeneralEvent.Reset();
+  StopOne(TIoThread::Read, ReadThread.get());
+  WaitDispThreadEnd();
+}
+
+void TRivuBaseDispatcher::EndClose() {
+  std::lock_guard Lock(DispLock);
+  Closing = false;
+}
+
+int64_t TRivuBaseDispatcher::UnreadInput() {
+  // Bytes move from the queue into the buffer under the input lock: none is
+  // counted twice.
+  std::lock_guard Lock(InLock);
+  return QueuedBytes() + InBuffUsed();
 }
 
 bool TRivuBaseDispatcher::WaitThreadEnd(TRivuDispatcherThread* Thread, int TimeoutMs) {

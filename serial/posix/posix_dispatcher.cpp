@@ -43,7 +43,7 @@ int32_t TRivuPosixDispatcher::OpenCom(const std::string& Name, int32_t, int32_t)
     return -1;
   }
   std::lock_guard Lock(FdMutex_);
-  ComHandle = Fd;
+  SetDeviceHandle(Fd);
   ModemLinesOk_ = posixdev::ModemLinesSupported(Fd);
   Shadow_ = TDcb{};
   posixdev::GetState(Fd, Shadow_, Shadow_, Error);
@@ -51,62 +51,49 @@ int32_t TRivuPosixDispatcher::OpenCom(const std::string& Name, int32_t, int32_t)
 }
 
 int32_t TRivuPosixDispatcher::CloseCom() {
-  {
-    std::lock_guard Lock(DispLock);
-    if (Closing) return 0;
-    Closing = true;
-  }
-  if (DispatcherActive) {
-    SetKillThreads();
-    WaitThreadEnd(StatusThread.get(), -1);
-    WaitThreadEnd(WriteThread.get(), -1);
-    GeneralEvent.Reset();
-    WaitThreadEnd(ReadThread.get(), -1);
-    WaitDispThreadEnd();
-  }
+  if (!BeginClose()) return 0;
+  StopThreads([this](TIoThread, TRivuDispatcherThread* Thread) { WaitThreadEnd(Thread, -1); });
   int32_t Result = 0;
   {
     std::lock_guard Lock(FdMutex_);
-    const int Fd = ComHandle.load();
+    const int Fd = ComHandleNow();
     if (Fd >= 0) {
       // The kernel releases the number even when close fails; kept, it could
       // later close a descriptor that has taken it since.
-      ComHandle = -1;
+      SetDeviceHandle(-1);
       // The port keeps its RS-485 mode past the close: the next program to
       // open it would find RTS toggling that it never asked for.
       if (Shadow_.fRtsControl == dcRtsToggle) posixdev::SetRs485(Fd, false);
       if (!posixdev::Close(Fd)) Result = -1;
     }
   }
-  std::lock_guard Lock(DispLock);
-  Closing = false;
+  EndClose();
   return Result;
 }
 
 void TRivuPosixDispatcher::StartDispatcher() {
-  std::lock_guard Lock(DispLock);
-  if (DispatcherActive) throw std::runtime_error("Dispatcher already started.");
-  DispatcherActive = true;
-  KillThreads = false;
-  // A previous run's wake-ups must not reach the new threads.
-  posixdev::DrainWakeFd(KillFd_);
-  posixdev::DrainWakeFd(WriteWakeFd_);
-  posixdev::DrainWakeFd(ReadWakeFd_);
-  LaunchThreads(std::make_unique<TReadThread>(*this), std::make_unique<TWriteThread>(*this),
-                std::make_unique<TStatusThread>(*this));
+  LaunchThreads(
+      [this] {
+        // A previous run's wake-ups must not reach the new threads.
+        posixdev::DrainWakeFd(KillFd_);
+        posixdev::DrainWakeFd(WriteWakeFd_);
+        posixdev::DrainWakeFd(ReadWakeFd_);
+      },
+      std::make_unique<TReadThread>(*this), std::make_unique<TWriteThread>(*this),
+      std::make_unique<TStatusThread>(*this));
 }
 
 void TRivuPosixDispatcher::StopDispatcher() {
   // The events live as long as the dispatcher, so a late waiter never
   // touches a freed one.
-  if (DispatcherActive) CloseCom();
+  if (DispatcherActiveNow()) CloseCom();
 }
 
 // --- Device operations ---
 
 int32_t TRivuPosixDispatcher::EscapeComFunction(int32_t Code) {
   std::lock_guard Lock(FdMutex_);
-  const int Fd = ComHandle.load();
+  const int Fd = ComHandleNow();
   if (Fd < 0) return 0;
   switch (Code) {
     case efSetDtr:
@@ -125,7 +112,7 @@ int32_t TRivuPosixDispatcher::EscapeComFunction(int32_t Code) {
 
 int32_t TRivuPosixDispatcher::GetComState(TDcb& Record) {
   std::lock_guard Lock(FdMutex_);
-  const int Fd = ComHandle.load();
+  const int Fd = ComHandleNow();
   int32_t Error = 0;
   if (Fd < 0 || !posixdev::GetState(Fd, Shadow_, Record, Error)) return -1;
   return 0;
@@ -133,7 +120,7 @@ int32_t TRivuPosixDispatcher::GetComState(TDcb& Record) {
 
 int32_t TRivuPosixDispatcher::SetComState(TDcb& Record) {
   std::lock_guard Lock(FdMutex_);
-  const int Fd = ComHandle.load();
+  const int Fd = ComHandleNow();
   if (Fd < 0) return -oeInvalidHandle;
   int32_t Error = 0;
   ++StateWrites_;
@@ -142,7 +129,7 @@ int32_t TRivuPosixDispatcher::SetComState(TDcb& Record) {
     return -Error;
   }
   Shadow_ = Record;
-  const TInputLimits Limits = InputLimits(Record, InQueueSize);
+  const TInputLimits Limits = InputLimits(Record, ReceiveQueueSize());
   HoldAbove_ = Limits.HoldAbove;
   ResumeBelow_ = Limits.ResumeBelow;
   WakeHeldOffInput();
@@ -150,7 +137,7 @@ int32_t TRivuPosixDispatcher::SetComState(TDcb& Record) {
 }
 
 uint32_t TRivuPosixDispatcher::GetComError(TComStat& Stat) {
-  Stat.InQue = uint32_t(Queue.FirstDataAvailable());
+  Stat.InQue = uint32_t(GetQueue().FirstDataAvailable());
   Stat.OutQue = uint32_t(OutBufUsed());
   return PendingErrors_.exchange(0);
 }
@@ -158,19 +145,19 @@ uint32_t TRivuPosixDispatcher::GetComError(TComStat& Stat) {
 uint8_t TRivuPosixDispatcher::GetComModemLines() {
   if (!ModemLinesOk_) return 0;
   std::lock_guard Lock(FdMutex_);
-  const int Fd = ComHandle.load();
+  const int Fd = ComHandleNow();
   return Fd < 0 ? 0 : posixdev::ModemLines(Fd);
 }
 
 uint32_t TRivuPosixDispatcher::DeviceOutputQueued() {
   std::lock_guard Lock(FdMutex_);
-  const int Fd = ComHandle.load();
+  const int Fd = ComHandleNow();
   return Fd < 0 ? 0 : posixdev::OutputQueued(Fd);
 }
 
 bool TRivuPosixDispatcher::PurgeDriverOutput() {
   // The descriptor is closed only once the write thread has ended.
-  const int Fd = ComHandle.load();
+  const int Fd = ComHandleNow();
   return Fd >= 0 && posixdev::Purge(Fd, false);
 }
 
@@ -203,13 +190,6 @@ TInputLimits InputLimits(const TDcb& Dcb, uint32_t InSize) {
 bool HoldInputOff(const TInputLimits& Limits, bool HeldOff, int64_t Unread) {
   if (Limits.HoldAbove < 0 || Unread == 0) return false;
   return HeldOff ? Unread >= Limits.ResumeBelow : Unread > Limits.HoldAbove;
-}
-
-int64_t TRivuPosixDispatcher::UnreadInput() {
-  // Bytes move from the queue into the buffer under the input lock: none is
-  // counted twice.
-  std::lock_guard Lock(InLock);
-  return QueuedBytes() + InBuffUsed();
 }
 
 bool TRivuPosixDispatcher::HoldOffInput() {
@@ -262,7 +242,7 @@ posixdev::TPoll TRivuPosixDispatcher::WaitWriteWork(int Fd, int TimeoutMs) {
 
 void TRivuPosixDispatcher::SetComBreak(bool On) {
   std::lock_guard Lock(FdMutex_);
-  const int Fd = ComHandle.load();
+  const int Fd = ComHandleNow();
   if (Fd >= 0) posixdev::SetBreakState(Fd, On);
 }
 
@@ -277,9 +257,9 @@ int32_t TRivuPosixDispatcher::FlushCom(int32_t Which) {
   std::lock_guard ReadLock(ReadMutex_);
   {
     std::lock_guard Lock(FdMutex_);
-    if (ComHandle.load() >= 0) Result = posixdev::Purge(ComHandle.load(), true) ? 1 : 0;
+    if (ComHandleNow() >= 0) Result = posixdev::Purge(ComHandleNow(), true) ? 1 : 0;
   }
-  Queue.Clear();
+  GetQueue().Clear();
   WakeHeldOffInput();
   return Result;
 }

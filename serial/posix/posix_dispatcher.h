@@ -48,7 +48,7 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   bool SetupCom(int32_t, int32_t) override { return true; }  // the driver's queues are fixed
   void StartDispatcher() override;
   void StopDispatcher() override;
-  int32_t InQueueUsed() override { return Queue.LeadingDataBytes(); }
+  int32_t InQueueUsed() override { return GetQueue().LeadingDataBytes(); }
   int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize) override;
   int32_t CloseCom() override;
   int32_t ProcessCommunications() override;
@@ -75,9 +75,6 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   // adapter's small chunks. A reader beginning to wait ends the rest at once.
   void RestBetweenReads(int TimeoutMs);
   void DataWanted() override;
-  // Received bytes no reader has taken yet, in the I/O queue and the
-  // dispatch buffer.
-  int64_t UnreadInput();
   // True while the read thread is to leave received bytes to the driver.
   bool HoldOffInput();
   // Sleeps until a reader takes bytes, the limits change, Fd hangs up or the
@@ -86,7 +83,6 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   void InputConsumed() override;
   // Error bits found by the status thread, taken by GetComError.
   void AddDeviceErrors(uint32_t Bits) { PendingErrors_.fetch_or(Bits); }
-  void AddLinePulses(uint8_t Deltas) { LinePulses.fetch_or(Deltas); }
 
   // Queued output, flushes and the end all wake the write thread through
   // one descriptor.

@@ -47,8 +47,8 @@ int32_t TRivuWin32Dispatcher::OpenCom(const std::string& Name, int32_t, int32_t)
   std::lock_guard Lock(DeviceMutex_);
   Device_.Reset(H);
   // Kernel handles fit in 32 bits (they are shared with 32-bit processes).
-  ComHandle = int(reinterpret_cast<intptr_t>(H));
-  return ComHandle.load();
+  SetDeviceHandle(int(reinterpret_cast<intptr_t>(H)));
+  return ComHandleNow();
 }
 
 bool TRivuWin32Dispatcher::SetupCom(int32_t InSize, int32_t OutSize) {
@@ -72,26 +72,24 @@ void TRivuWin32Dispatcher::StopIoThread(TRivuDispatcherThread* Thread) {
 }
 
 int32_t TRivuWin32Dispatcher::CloseCom() {
-  {
-    std::lock_guard Lock(DispLock);
-    if (Closing) return 0;
-    Closing = true;
-  }
-  if (DispatcherActive) {
-    SetKillThreads();
-    {
-      // A mask of none completes the status thread's pending wait.
-      std::lock_guard Lock(DeviceMutex_);
-      if (Device_.Valid()) ::SetCommMask(Device_.Get(), 0);
+  if (!BeginClose()) return 0;
+  StopThreads([this](TIoThread Which, TRivuDispatcherThread* Thread) {
+    switch (Which) {
+      case TIoThread::Status: {
+        // A mask of none completes the status thread's pending wait.
+        std::lock_guard Lock(DeviceMutex_);
+        if (Device_.Valid()) ::SetCommMask(Device_.Get(), 0);
+        break;
+      }
+      case TIoThread::Write:
+        ::SetEvent(OutFlush_.Get());
+        break;
+      case TIoThread::Read:
+        ::SetEvent(Serial_.Get());
+        break;
     }
-    StopIoThread(StatusThread.get());
-    ::SetEvent(OutFlush_.Get());
-    StopIoThread(WriteThread.get());
-    ::SetEvent(Serial_.Get());
-    GeneralEvent.Reset();
-    StopIoThread(ReadThread.get());
-    WaitDispThreadEnd();
-  }
+    StopIoThread(Thread);
+  });
   int32_t Result = 0;
   {
     std::lock_guard Lock(DeviceMutex_);
@@ -99,35 +97,33 @@ int32_t TRivuWin32Dispatcher::CloseCom() {
       const HANDLE H = Device_.Get();
       if (::CloseHandle(H)) {
         Device_.Release();
-        ComHandle = -1;
+        SetDeviceHandle(-1);
       } else {
         NoteError(::GetLastError());
         Result = -1;
       }
     }
   }
-  std::lock_guard Lock(DispLock);
-  Closing = false;
+  EndClose();
   return Result;
 }
 
 void TRivuWin32Dispatcher::StartDispatcher() {
-  std::lock_guard Lock(DispLock);
-  if (DispatcherActive) throw std::runtime_error("Dispatcher already started.");
-  DispatcherActive = true;
-  KillThreads = false;
-  // A previous run's signals must not reach the new threads.
-  for (const HANDLE E : {Kill_.Get(), Serial_.Get(), Output_.Get(), OutFlush_.Get()}) {
-    ::ResetEvent(E);
-  }
-  LaunchThreads(std::make_unique<TReadThread>(*this), std::make_unique<TWriteThread>(*this),
-                std::make_unique<TStatusThread>(*this));
+  LaunchThreads(
+      [this] {
+        // A previous run's signals must not reach the new threads.
+        for (const HANDLE E : {Kill_.Get(), Serial_.Get(), Output_.Get(), OutFlush_.Get()}) {
+          ::ResetEvent(E);
+        }
+      },
+      std::make_unique<TReadThread>(*this), std::make_unique<TWriteThread>(*this),
+      std::make_unique<TStatusThread>(*this));
 }
 
 void TRivuWin32Dispatcher::StopDispatcher() {
   // The events live as long as the dispatcher, so a late waiter never
   // touches a closed one.
-  if (DispatcherActive) CloseCom();
+  if (DispatcherActiveNow()) CloseCom();
 }
 
 // --- Device operations ---
@@ -181,7 +177,7 @@ bool TRivuWin32Dispatcher::TakeDriverErrors(COMSTAT& Stat) {
 uint32_t TRivuWin32Dispatcher::GetComError(TComStat& Stat) {
   COMSTAT Driver;
   TakeDriverErrors(Driver);
-  Stat.InQue = uint32_t(Queue.FirstDataAvailable());
+  Stat.InQue = uint32_t(GetQueue().FirstDataAvailable());
   Stat.OutQue = uint32_t(OutBufUsed());
   return PendingErrors_.exchange(0);
 }
@@ -245,6 +241,6 @@ int32_t TRivuWin32Dispatcher::FlushCom(int32_t Which) {
       Result = ::PurgeComm(Device_.Get(), PURGE_RXABORT | PURGE_RXCLEAR) ? 1 : 0;
     }
   }
-  Queue.Clear();
+  GetQueue().Clear();
   return Result;
 }

@@ -29,7 +29,7 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   bool SetupCom(int32_t InSize, int32_t OutSize) override;
   void StartDispatcher() override;
   void StopDispatcher() override;
-  int32_t InQueueUsed() override { return Queue.LeadingDataBytes(); }
+  int32_t InQueueUsed() override { return GetQueue().LeadingDataBytes(); }
   int32_t OpenCom(const std::string& Name, int32_t InSize, int32_t OutSize) override;
   int32_t CloseCom() override;
   int32_t ProcessCommunications() override;

@@ -93,10 +93,7 @@ class TRecordingDispatcher : public TRivuPosixDispatcher {
   // Line changes are kept in States instead of being applied.
   bool KeepLineStates = false;
   std::vector<TDcb> States;
-  bool InRS485Mode() {
-    std::lock_guard Lock(DispLock);
-    return RS485Mode;
-  }
+  bool InRS485Mode() { return RS485ModeOn(); }
 
  private:
   std::mutex FlagsM;

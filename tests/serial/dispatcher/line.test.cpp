@@ -18,12 +18,9 @@ class TProbe : public TRivuPosixDispatcher {
   uint8_t GetComModemLines() override { return Lines; }
   void InjectEvents(uint32_t Events) { GetQueue().Push(std::make_unique<TStatusBuffer>(Events)); }
   void InjectErrors(uint32_t Bits) { AddDeviceErrors(Bits); }
-  uint8_t StoredStatus() {
-    std::lock_guard Lock(DispLock);
-    return uint8_t(ModemStatus);
-  }
-  bool Dtr() { return DtrOn; }
-  bool Rts() { return RtsOn; }
+  uint8_t StoredStatus() { return StoredModemStatus(); }
+  bool Dtr() { return DtrLevel(); }
+  bool Rts() { return RtsLevel(); }
 };
 
 speed_t DeviceSpeed(const TPtyPair& Pty);
