@@ -105,6 +105,12 @@ class SavedFile : public ::testing::Test {
   static void Write(const fs::path& P, const std::string& Text) {
     std::ofstream(P, std::ios::binary) << Text;
   }
+  static void Save(const fs::path& P, const std::string& Text) {
+    TOutFile F;
+    ASSERT_TRUE(F.Create(P.string()));
+    ASSERT_TRUE(F.Write(Text.data(), Text.size()));
+    ASSERT_TRUE(F.Commit());
+  }
   size_t Files() const {
     return size_t(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
   }
@@ -160,14 +166,11 @@ TEST_F(SavedFile, TargetHeldOpenIsRefusedAtCreate) {
     const HANDLE Held = ::CreateFileW(Target.wstring().c_str(), GENERIC_READ | GENERIC_WRITE,
                                       Sharing, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(Held, INVALID_HANDLE_VALUE);
-    TOutFile F;
-    EXPECT_FALSE(F.Create(Target.string()));
+    EXPECT_FALSE(TOutFile().Create(Target.string()));
     ::CloseHandle(Held);
     EXPECT_EQ(Read(Target), "old");
     EXPECT_EQ(Files(), 1u);
-    ASSERT_TRUE(F.Create(Target.string()));
-    ASSERT_TRUE(F.Write("new", 3));
-    ASSERT_TRUE(F.Commit());
+    Save(Target, "new");
     EXPECT_EQ(Read(Target), "new");
   }
 }
@@ -175,20 +178,15 @@ TEST_F(SavedFile, TargetHeldOpenIsRefusedAtCreate) {
 // A name as long as a folder allows still has room for the temporary.
 TEST_F(SavedFile, LongestNameIsSaved) {
   const fs::path Long = dir_ / (std::string(251, 'n') + ".tcn");
-  for (int Round = 0; Round < 2; ++Round) {
-    TOutFile F;
-    ASSERT_TRUE(F.Create(Long.string()));
-    ASSERT_TRUE(F.Write("new", 3));
-    ASSERT_TRUE(F.Commit());
-  }
+  Save(Long, "old");
+  Save(Long, "new");
   EXPECT_EQ(Read(Long), "new");
   EXPECT_EQ(Files(), 1u);
 }
 
 // A link is followed to the file it leads to, which is replaced.
 TEST_F(SavedFile, LinkedFileIsReplacedAndTheLinkStays) {
-  const fs::path Real = dir_ / "real.tcn";
-  const fs::path Link = dir_ / "link.tcn";
+  const fs::path Real = dir_ / "real.tcn", Link = dir_ / "link.tcn";
   Write(Real, "old");
   // Wine 8 makes links that cannot be opened as links (error 2).
   const HANDLE Itself =
@@ -198,10 +196,7 @@ TEST_F(SavedFile, LinkedFileIsReplacedAndTheLinkStays) {
           : INVALID_HANDLE_VALUE;
   if (Itself == INVALID_HANDLE_VALUE) GTEST_SKIP() << "no symbolic links here";
   ::CloseHandle(Itself);
-  TOutFile F;
-  ASSERT_TRUE(F.Create(Link.string()));
-  ASSERT_TRUE(F.Write("new", 3));
-  ASSERT_TRUE(F.Commit());
+  Save(Link, "new");
   EXPECT_EQ(Read(Real), "new");
   EXPECT_TRUE(::GetFileAttributesW(Link.wstring().c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
 }

@@ -1,6 +1,4 @@
-// Closing the com port when something goes wrong on the way: a user that
-// throws, an open refused after some users heard of it, a close asked for
-// from inside an event, a recorder that cannot be written.
+// Closing the com port when something goes wrong on the way.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -21,8 +19,12 @@ using namespace std::chrono_literals;
 using TSeen = std::vector<std::string>;
 
 TSeen seen;
-std::function<void(TRivuCallbackType)> exThrows;
+int exThrowsAt = -1;  // a callback type
+std::function<void(TRivuCallbackType)> exDoes;
 
+[[noreturn]] void Refuse() {
+  throw std::runtime_error("refused");
+}
 std::string StateOf(const TRivuCustomComPort& cp) {
   static const char* const kStates[] = {"C", "S", "O"};
   return std::string(kStates[cp.PortState()]) + (cp.Open() ? "+" : "-");
@@ -33,10 +35,8 @@ void PlainUser(TRivuCustomComPort* cp, bool opening) {
 void ExUser(TRivuCustomComPort* cp, TRivuCallbackType type) {
   static const char* const kTypes[] = {"ctOpen", "ctClosing", "ctClosed"};
   seen.push_back(std::string("ex ") + kTypes[type] + " " + StateOf(*cp));
-  if (exThrows) exThrows(type);
-}
-void Refuse(TRivuCallbackType) {
-  throw std::runtime_error("refused");
+  if (exDoes) exDoes(type);
+  if (type == exThrowsAt) Refuse();
 }
 
 class ComPortClose : public ComPortTest {
@@ -47,7 +47,8 @@ class ComPortClose : public ComPortTest {
     port.SetComNumber(3);
   }
   ~ComPortClose() override {
-    exThrows = nullptr;
+    exThrowsAt = -1;
+    exDoes = nullptr;
     seen.clear();
   }
   // Another component can take the device: the port let it go.
@@ -63,102 +64,78 @@ class ComPortClose : public ComPortTest {
   TRivuComPort port{nullptr, &platform};
 };
 
-// Whoever throws while the port closes, the close finishes: device let go,
-// dispatcher and its threads gone, every user told, and the first exception
-// raised afterwards.
-TEST_F(ComPortClose, AUserThatThrowsDoesNotStopTheClose) {
+// Whoever throws while the port closes, or refuses its open, the port ends
+// closed: device let go, dispatcher gone, every user told of the open told it
+// closed, the first exception raised afterwards, and it opens again.
+TEST_F(ComPortClose, AUserThatThrowsStillLeavesThePortClosed) {
   std::unique_ptr<TNotifyWindow> window;
-  const std::vector<std::pair<const char*, std::function<void()>>> throwers = {
-      {"extended callback closing",
-       [] {
-         exThrows = [](TRivuCallbackType t) {
-           if (t == ctClosing) Refuse(t);
-         };
-       }},
-      {"extended callback closed",
-       [] {
-         exThrows = [](TRivuCallbackType t) {
-           if (t == ctClosed) Refuse(t);
-         };
-       }},
-      {"user window",
-       [&] {
-         window = platform.CreateNotifyWindow([](uint32_t msg, uintptr_t, intptr_t) -> intptr_t {
-           if (msg == cwPortClosing) throw std::runtime_error("refused");
-           return 0;
-         });
-         port.RegisterUserEx(window.get());
-       }},
-      {"OnPortClose",
-       [&] {
-         port.OnPortClose = [](TRivuCustomComPort&) { throw std::runtime_error("refused"); };
-       }},
-  };
-  port.RegisterUserCallback(&PlainUser);
-  port.RegisterUserCallbackEx(&ExUser);
-  for (const auto& [name, arm] : throwers) {
-    SCOPED_TRACE(name);
-    port.SetOpen(true);
-    const std::weak_ptr<TRivuBaseDispatcher> dispatcher = port.Dispatcher();
-    arm();
-    seen.clear();
-    EXPECT_THROW(port.SetOpen(false), std::runtime_error);
-    EXPECT_EQ(port.PortState(), psClosed);
-    EXPECT_FALSE(port.Open());
-    EXPECT_TRUE(dispatcher.expired());
-    EXPECT_TRUE(DeviceFree());
-    EXPECT_EQ(seen, (TSeen{"ex ctClosing S+", "ex ctClosed C-", "plain closed C-"}));
-
-    exThrows = nullptr;
-    port.OnPortClose = nullptr;
-    if (window) port.DeregisterUser(window.get());
-    port.SetOpen(true);
-    EXPECT_EQ(port.PortState(), psOpen);
-    port.SetOpen(false);
-  }
-}
-
-// Users told of an open that is then undone hear that it closed again; the
-// one that refused it, and those not yet told, hear nothing more.
-TEST_F(ComPortClose, UsersToldOfAnUndoneOpenAreToldItClosed) {
+  const TSeen closed = {"ex ctClosing S+", "ex ctClosed C-", "plain closed C-"};
   const struct {
     const char* Name;
-    bool OnPortOpenRefuses;
+    bool Opening;
+    std::function<void(TRivuComPort&)> Arm;
     TSeen Seen;
   } cases[] = {
-      {"OnPortOpen refuses",
+      {"extended callback closing", false, [](auto&) { exThrowsAt = ctClosing; }, closed},
+      {"extended callback closed", false, [](auto&) { exThrowsAt = ctClosed; }, closed},
+      {"user window", false,
+       [&](TRivuComPort& p) {
+         window = platform.CreateNotifyWindow([](uint32_t msg, uintptr_t, intptr_t) -> intptr_t {
+           if (msg == cwPortClosing) Refuse();
+           return 0;
+         });
+         p.RegisterUserEx(window.get());
+       },
+       closed},
+      {"OnPortClose", false,
+       [](TRivuComPort& p) { p.OnPortClose = [](TRivuCustomComPort&) { Refuse(); }; }, closed},
+      {"OnPortOpen",
        true,
+       [](TRivuComPort& p) { p.OnPortOpen = [](TRivuCustomComPort&) { Refuse(); }; },
        {"plain opening O+", "ex ctOpen O+", "ex ctClosing S+", "plain closed C-",
         "ex ctClosed C-"}},
-      {"the first user registered refuses",
-       false,
+      // Users not yet told of the open hear nothing.
+      {"extended callback opening",
+       true,
+       [](auto&) { exThrowsAt = ctOpen; },
        {"plain opening O+", "ex ctOpen O+", "plain closed C-"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TRivuComPort p(nullptr, &platform);
+    p.SetAutoOpen(false);
     Configure(p);
     p.SetComNumber(3);
-    p.RegisterUserCallbackEx(&ExUser);
+    // Users are told last registered first: the other user is told after the
+    // thrower at a close, and before the refuser at an open.
+    if (c.Opening) p.RegisterUserCallbackEx(&ExUser);
     p.RegisterUserCallback(&PlainUser);
-    if (c.OnPortOpenRefuses) {
-      p.OnPortOpen = [](TRivuCustomComPort&) { throw std::runtime_error("refused"); };
-    } else {
-      exThrows = [](TRivuCallbackType t) {
-        if (t == ctOpen) Refuse(t);
-      };
+    if (!c.Opening) {
+      p.RegisterUserCallbackEx(&ExUser);
+      p.SetOpen(true);
     }
+    const std::weak_ptr<TRivuBaseDispatcher> dispatcher = p.Dispatcher();
+    c.Arm(p);
     seen.clear();
-    EXPECT_THROW(p.SetOpen(true), std::runtime_error);
+    EXPECT_THROW(p.SetOpen(c.Opening), std::runtime_error);
     EXPECT_EQ(p.PortState(), psClosed);
+    EXPECT_FALSE(p.Open());
+    EXPECT_TRUE(dispatcher.expired());
+    EXPECT_TRUE(DeviceFree());
     EXPECT_EQ(seen, c.Seen);
-    exThrows = nullptr;
+
+    exThrowsAt = -1;
+    p.OnPortOpen = p.OnPortClose = nullptr;
+    if (window) p.DeregisterUser(window.get());
+    window.reset();
+    p.SetOpen(true);
+    EXPECT_EQ(p.PortState(), psOpen);
   }
 }
 
-// A close asked for by an event handler takes back the output still queued at
-// once, though the dispatcher itself can only be stopped once the handler
-// returns. The far end holds the line with XOFF, so nothing leaves before.
+// A close asked for by an event handler takes back the queued output at once,
+// though the dispatcher can only stop once the handler returns. The far end
+// holds the line with XOFF, so nothing leaves before.
 TEST_F(ComPortClose, AClosingFromAnEventTakesBackTheOutputAtOnce) {
   Record(port);
   port.SetSWFlowOptions(swfTransmit);
@@ -184,18 +161,17 @@ TEST_F(ComPortClose, AClosingFromAnEventTakesBackTheOutputAtOnce) {
   EXPECT_TRUE(flushed);
 }
 
-// The open-after-close wish belongs to one close: asked for during a close
-// that ends at once, it is gone when that close ends, and a later close from
-// an event leaves the port closed.
+// The open-after-close wish ends with the close it was made in: a later close
+// from an event leaves the port closed.
 TEST_F(ComPortClose, AnOpenAskedForDuringACloseDoesNotOutliveIt) {
   port.RegisterUserCallbackEx(&ExUser);
-  exThrows = [this](TRivuCallbackType t) {
+  exDoes = [this](TRivuCallbackType t) {
     if (t == ctClosing) port.SetOpen(true);
   };
   port.SetOpen(true);
   port.SetOpen(false);
   EXPECT_EQ(port.PortState(), psClosed);
-  exThrows = nullptr;
+  exDoes = nullptr;
 
   port.SetOpen(true);
   port.SetOnTriggerAvail([](TRivuCustomComPort& cp, uint16_t) {
@@ -212,8 +188,8 @@ TEST_F(ComPortClose, AnOpenAskedForDuringACloseDoesNotOutliveIt) {
 }
 
 // A trace that cannot be written does not stop a change of port number: the
-// port opens on the new number with its recorders as they were, and the
-// failure is raised afterwards.
+// port opens on the new number, recorders as they were, then the failure is
+// raised.
 TEST_F(ComPortClose, ANewNumberCompletesThoughTheTraceCannotBeWritten) {
   TPtyPair second;
   scratch.Link("com5", second.SlavePath());

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "serial/component/com_port.h"
@@ -28,8 +29,8 @@ class ComPortFlow : public ComPortTest {
     Configure(port);
     port.SetComNumber(3);
   }
-  // What the slave holds now. A pseudo-terminal keeps CRTSCTS, the XON/XOFF
-  // switches and their characters (not the parity or the data size).
+  // A pseudo-terminal keeps CRTSCTS, the XON/XOFF switches and their
+  // characters (not the parity or the data size).
   TFlowSeen Seen() {
     termios t{};
     EXPECT_EQ(tcgetattr(pty.SlaveFd(), &t), 0);
@@ -40,7 +41,6 @@ class ComPortFlow : public ComPortTest {
   TRivuComPort port{nullptr, &platform};
 };
 
-// Settings made while closed all reach the port when it opens.
 TEST_F(ComPortFlow, SettingsMadeWhileClosedReachTheOpenedPort) {
   const struct {
     THWFlowOptionSet Hw;
@@ -65,25 +65,22 @@ TEST_F(ComPortFlow, SettingsMadeWhileClosedReachTheOpenedPort) {
   }
 }
 
-// Switching XON/XOFF flow while open, or moving its thresholds, keeps the
-// characters the port was given.
+// Switching XON/XOFF flow while open, or moving its thresholds, gives the
+// device that setting alone, with the characters the port was given.
 TEST_F(ComPortFlow, FlowChangesWhileOpenKeepTheCustomCharacters) {
-  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
-      {"SWFlowOptions", [this] { port.SetSWFlowOptions(swfReceive); }},
-      {"BufferFull", [this] { port.SetBufferFull(10000); }},
-      {"BufferResume", [this] { port.SetBufferResume(100); }},
+  const std::vector<std::tuple<const char*, std::function<void()>, TFlowSeen>> changes = {
+      {"SWFlowOptions", [this] { port.SetSWFlowOptions(swfReceive); }, {false, false, true, 5, 6}},
+      {"BufferFull", [this] { port.SetBufferFull(10000); }, {false, true, true, 5, 6}},
+      {"BufferResume", [this] { port.SetBufferResume(100); }, {false, true, true, 5, 6}},
   };
   port.SetOpen(true);
-  for (const auto& [name, change] : changes) {
+  for (const auto& [name, change, want] : changes) {
     SCOPED_TRACE(name);
     port.SetSWFlowOptions(swfBoth);
     port.SetXOnChar(5);
     port.SetXOffChar(6);
     change();
-    const TFlowSeen seen = Seen();
-    EXPECT_TRUE(seen.XOff);
-    EXPECT_EQ(seen.Start, 5);
-    EXPECT_EQ(seen.Stop, 6);
+    EXPECT_EQ(Seen(), want);
     EXPECT_EQ(port.XOnChar(), 5);
     port.SetSWFlowOptions(swfNone);
     port.SetXOnChar(17);
@@ -91,8 +88,7 @@ TEST_F(ComPortFlow, FlowChangesWhileOpenKeepTheCustomCharacters) {
   }
 }
 
-// A receive queue size changed while open is the one the flow thresholds are
-// checked against.
+// A receive queue size changed while open bounds the flow thresholds.
 TEST_F(ComPortFlow, AQueueSizeChangedWhileOpenBoundsTheThresholds) {
   port.SetInSize(1024);
   port.SetOpen(true);

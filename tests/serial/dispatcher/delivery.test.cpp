@@ -203,7 +203,6 @@ TEST(DeliveryRules, AnOpenRefusedAfterTheDeviceOpenedLeavesNothing) {
 // handler never reads what it took.
 TEST(DeliveryRules, AReaderOnAnotherThreadTakesBytesOnceDuringADelivery) {
   TOpenPort P;
-  auto* D = P.D.get();
   std::atomic<int> Stage{0};  // 1: first handler in, 2: its reader done, 3 and 4 likewise
   std::string Second;
   int KeyA, KeyB;
@@ -218,7 +217,7 @@ TEST(DeliveryRules, AReaderOnAnotherThreadTakesBytesOnceDuringADelivery) {
     Stage = 3;
     WaitUntil([&] { return Stage == 4; });
     uint8_t Two[2];
-    if (D->GetBlock(Two, 2) == 2) Second.assign(Two, Two + 2);
+    if (P.D->GetBlock(Two, 2) == 2) Second.assign(Two, Two + 2);
   });
   P.Pty.Write(Bytes("abcdefghij"));
   ASSERT_TRUE(WaitUntil([&] { return Stage == 1; }));
@@ -231,42 +230,25 @@ TEST(DeliveryRules, AReaderOnAnotherThreadTakesBytesOnceDuringADelivery) {
   ASSERT_TRUE(WaitUntil([&] { return P.D->InBuffUsed() == 2; }));
   EXPECT_EQ(Second, "gh");
   EXPECT_EQ(P.Get(2), Bytes("ij"));
-  P.D->DeregisterEventTriggerHandler(&KeyA);
-  P.D->DeregisterEventTriggerHandler(&KeyB);
   P.D->DonePort();  // no delivery may outlive what the handlers use
 }
 
 namespace {
-// A window on its own thread, which runs its messages until the end.
+// A window made and run on a thread of its own until it is destroyed.
 struct TWindowThread {
-  explicit TWindowThread(TOpenPort<>& P, TWindowProc Proc) {
-    Thread = std::thread([this, &P, Proc = std::move(Proc)] {
-      {
-        std::lock_guard Lock(M);
-        Window = P.Platform.CreateNotifyWindow(Proc);
-      }
-      Made = true;
-      while (!Stop) {
-        P.Platform.ProcessPendingEvents();
-        std::this_thread::sleep_for(1ms);
-      }
-      std::lock_guard Lock(M);
-      Window.reset();
-    });
-    WaitUntil([&] { return Made.load(); });
+  TWindowThread(TOpenPort<>& P, TWindowProc Proc)
+      : Thread([&P, Proc, this](std::stop_token Stop) {
+          const auto Made = P.Platform.CreateNotifyWindow(Proc);
+          Window = Made.get();
+          while (!Stop.stop_requested()) {
+            P.Platform.ProcessPendingEvents();
+            std::this_thread::sleep_for(1ms);
+          }
+        }) {
+    WaitUntil([&] { return Window != nullptr; });
   }
-  ~TWindowThread() {
-    Stop = true;
-    Thread.join();
-  }
-  TNotifyWindow* Get() {
-    std::lock_guard Lock(M);
-    return Window.get();
-  }
-  std::mutex M;
-  std::unique_ptr<TNotifyWindow> Window;
-  std::atomic<bool> Made{false}, Stop{false};
-  std::thread Thread;
+  std::atomic<TNotifyWindow*> Window{nullptr};
+  std::jthread Thread;
 };
 }  // namespace
 
@@ -275,8 +257,7 @@ struct TWindowThread {
 // wait, and does not.
 TEST(DeliveryRules, DeregisteringAWindowWaitsForItsDeliveryUnlessInsideIt) {
   TOpenPort P;
-  auto* D = P.D.get();
-  std::atomic<bool> Entered{false}, Release{false}, Ended{false};
+  std::atomic<bool> Entered{false}, Release{false}, Ended{false}, Left{false};
   TWindowThread Busy(P, [&](uint32_t Msg, uintptr_t, intptr_t) {
     if (Msg != nmTriggerAvail || Entered.exchange(true)) return intptr_t(0);
     WaitUntil([&] { return Release.load(); });
@@ -284,13 +265,13 @@ TEST(DeliveryRules, DeregisteringAWindowWaitsForItsDeliveryUnlessInsideIt) {
     return intptr_t(0);
   });
   P.D->UpdateHandlerFlags(fuEnablePort);
-  P.D->RegisterWndTriggerHandler(Busy.Get());
+  P.D->RegisterWndTriggerHandler(Busy.Window);
   P.D->ChangeLengthTrigger(1);
   P.Pty.Write(Bytes("a"));
   ASSERT_TRUE(WaitUntil([&] { return Entered.load(); }));
   std::atomic<bool> Returned{false}, EndedFirst{false};
   std::thread Leaver([&] {
-    D->DeregisterWndTriggerHandler(Busy.Get());
+    P.D->DeregisterWndTriggerHandler(Busy.Window);
     EndedFirst = Ended.load();
     Returned = true;
   });
@@ -299,19 +280,20 @@ TEST(DeliveryRules, DeregisteringAWindowWaitsForItsDeliveryUnlessInsideIt) {
   Leaver.join();
   EXPECT_TRUE(EndedFirst);
 
-  std::atomic<bool> Left{false};
-  TNotifyWindow* Self = nullptr;
+  std::chrono::steady_clock::duration Took{};
   TWindowThread Quitter(P, [&](uint32_t Msg, uintptr_t, intptr_t) {
     if (Msg == nmTriggerAvail && !Left) {
-      D->DeregisterWndTriggerHandler(Self);
+      const auto Start = std::chrono::steady_clock::now();
+      P.D->DeregisterWndTriggerHandler(Quitter.Window);
+      Took = std::chrono::steady_clock::now() - Start;
       Left = true;
     }
     return intptr_t(0);
   });
-  Self = Quitter.Get();
-  P.D->RegisterWndTriggerHandler(Self);
+  P.D->RegisterWndTriggerHandler(Quitter.Window);
   P.Pty.Write(Bytes("b"));
+  ASSERT_TRUE(WaitUntil([&] { return Left.load(); }));
   // Well within the window's send timeout, which would end a wait from inside.
-  EXPECT_TRUE(WaitUntil([&] { return Left.load(); }, 2s));
+  EXPECT_LT(Took, 1s);
   P.D->DonePort();
 }

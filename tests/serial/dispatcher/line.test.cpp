@@ -1,6 +1,8 @@
 // Line settings on the device, modem status and line errors.
 #include <termios.h>
 
+#include <optional>
+
 #include "serial/errors/error_codes.h"
 #include "serial/posix/port_errors.h"
 #include "serial/posix/posix_device.h"
@@ -217,36 +219,31 @@ TEST(LineErrors, ReportedInOrderOfWeight) {
 }
 
 namespace {
-// A driver that toggles RTS itself: the record is kept as written, and each
-// RTS and break step is logged in order.
+// A driver that toggles RTS itself: it keeps the record as written and logs
+// each RTS and break step.
 class TToggleProbe : public TRivuPosixDispatcher {
  public:
   using TRivuPosixDispatcher::TRivuPosixDispatcher;
   ~TToggleProbe() override { Shutdown(); }
   int32_t GetComState(TDcb& Record) override {
     std::lock_guard Lock(M);
-    if (!Written) return TRivuPosixDispatcher::GetComState(Record);
-    Record = Kept;
+    if (!Kept) return TRivuPosixDispatcher::GetComState(Record);
+    Record = *Kept;
     return 0;
   }
   int32_t SetComState(TDcb& Record) override {
     std::lock_guard Lock(M);
     Kept = Record;
-    Written = true;
     return 0;
   }
   int32_t EscapeComFunction(int32_t Code) override {
-    std::lock_guard Lock(M);
-    Log += Code == efSetRts ? "R+" : Code == efClrRts ? "R-" : "";
+    Note(Code == efSetRts ? "R+" : Code == efClrRts ? "R-" : "");
     return 0;
   }
-  void SetComBreak(bool On) override {
-    std::lock_guard Lock(M);
-    Log += On ? "B+" : "B-";
-  }
+  void SetComBreak(bool On) override { Note(On ? "B+" : "B-"); }
   uint8_t RtsControl() {
     std::lock_guard Lock(M);
-    return Kept.fRtsControl;
+    return Kept.value().fRtsControl;
   }
   std::string TakeLog() {
     std::lock_guard Lock(M);
@@ -254,9 +251,12 @@ class TToggleProbe : public TRivuPosixDispatcher {
   }
 
  private:
+  void Note(const char* Step) {
+    std::lock_guard Lock(M);
+    Log += Step;
+  }
   std::mutex M;
-  TDcb Kept;
-  bool Written = false;
+  std::optional<TDcb> Kept;
   std::string Log;
 };
 }  // namespace
