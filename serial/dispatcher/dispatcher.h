@@ -48,6 +48,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "serial/dispatcher/dcb.h"
@@ -373,15 +374,18 @@ class TRivuBaseDispatcher {
                      std::unique_ptr<TRivuDispatcherThread> Read,
                      std::unique_ptr<TRivuDispatcherThread> Write,
                      std::unique_ptr<TRivuDispatcherThread> Status);
-  // A device close is framed by these: BeginClose is false when a close is
-  // already under way (the caller returns at once); StopThreads ends a run's
-  // threads (status, write, read, each woken and waited for by StopOne, then
-  // the dispatcher thread); EndClose lets the next close begin.
+  // A device close is framed by these. BeginClose is false when a close is
+  // already under way: on another thread it first waits for that close to
+  // end and gives its result in Result, inside it Result is 0; the caller
+  // returns Result. StopThreads ends a run's threads (status, write, read,
+  // each woken and waited for by StopOne, then the dispatcher thread).
+  // EndClose records the close's result, lets the next close begin and
+  // returns the result.
   enum class TIoThread { Status, Write, Read };
   using TStopOne = std::function<void(TIoThread Which, TRivuDispatcherThread* Thread)>;
-  bool BeginClose();
+  bool BeginClose(int32_t& Result);
   void StopThreads(const TStopOne& StopOne);
-  void EndClose();
+  int32_t EndClose(int32_t Result);
   // The device's handle as the component and the status query see it.
   void SetDeviceHandle(int Handle) { ComHandle = Handle; }
   // The receive queue's size the port was opened with.
@@ -510,7 +514,9 @@ class TRivuBaseDispatcher {
   std::atomic<bool> DispatcherActive{false};
   std::atomic<bool> DoneOnDispExit{false};
   std::atomic<int32_t> ThreadCount{0};
-  bool Closing = false;
+  std::atomic<bool> Closing{false};
+  std::atomic<std::thread::id> Closer_{};
+  std::atomic<int32_t> LastCloseResult_{0};
   std::array<void*, 3> DataPointers{};
   std::string PortName_;
   std::atomic<bool> FailureReported{false};

@@ -4,6 +4,7 @@
 
 namespace {
 std::atomic<TThreadStarter> Starter{nullptr};
+thread_local const TRivuBaseDispatcher* ThisThreadsDispatcher = nullptr;
 }  // namespace
 
 void SetThreadStarter(TThreadStarter S) {
@@ -37,7 +38,12 @@ void TRivuDispatcherThread::Join() {
   if (Thread_.joinable() && !IsCurrentThread()) Thread_.join();
 }
 
+const TRivuBaseDispatcher* DispatcherOfThisThread() {
+  return ThisThreadsDispatcher;
+}
+
 void TRivuDispatcherThread::Run() {
+  ThisThreadsDispatcher = &Dispatcher_;
   Dispatcher_.NameThread(Name());
   try {
     Execute();

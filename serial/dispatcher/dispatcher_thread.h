@@ -15,6 +15,8 @@ class TRivuBaseDispatcher;
 using TThreadStarter = std::thread (*)(std::function<void()> Body);
 // nullptr: std::thread itself.
 void SetThreadStarter(TThreadStarter Starter);
+// The dispatcher whose background thread calls this; nullptr on any other.
+const TRivuBaseDispatcher* DispatcherOfThisThread();
 
 class TRivuDispatcherThread {
  public:

@@ -1,6 +1,7 @@
 // Starting and stopping a device layer's background threads, alike for every
 // device layer.
 #include <stdexcept>
+#include <thread>
 
 #include "serial/dispatcher/dispatcher.h"
 #include "serial/dispatcher/dispatcher_thread.h"
@@ -32,11 +33,23 @@ void TRivuBaseDispatcher::LaunchThreads(const std::function<void()>& ClearSignal
   Launch(StatusThread, std::move(Status));
 }
 
-bool TRivuBaseDispatcher::BeginClose() {
-  std::lock_guard Lock(DispLock);
-  if (Closing) return false;
-  Closing = true;
-  return true;
+bool TRivuBaseDispatcher::BeginClose(int32_t& Result) {
+  const auto Me = std::this_thread::get_id();
+  bool Expected = false;
+  if (Closing.compare_exchange_strong(Expected, true)) {
+    Closer_ = Me;
+    return true;
+  }
+  Result = 0;
+  // Inside the close itself, or on one of this port's own threads, which the
+  // close under way may be waiting for: no waiting here.
+  if (Closer_.load() == Me || DispatcherOfThisThread() == this) return false;
+  // Another thread closes (the dispatcher thread after a device failure):
+  // the port is closed once that close has ended, not before, so nothing
+  // released after this call races the device's close.
+  WaitProcessingEvents([this] { return !Closing.load(); }, -1);
+  Result = LastCloseResult_.load();
+  return false;
 }
 
 void TRivuBaseDispatcher::StopThreads(const TStopOne& StopOne) {
@@ -49,9 +62,12 @@ void TRivuBaseDispatcher::StopThreads(const TStopOne& StopOne) {
   WaitDispThreadEnd();
 }
 
-void TRivuBaseDispatcher::EndClose() {
-  std::lock_guard Lock(DispLock);
+int32_t TRivuBaseDispatcher::EndClose(int32_t Result) {
+  LastCloseResult_ = Result;
+  Closer_ = std::thread::id{};
   Closing = false;
+  WakeWaiters();
+  return Result;
 }
 
 int64_t TRivuBaseDispatcher::UnreadInput() {

@@ -51,9 +51,9 @@ int32_t TRivuPosixDispatcher::OpenCom(const std::string& Name, int32_t, int32_t)
 }
 
 int32_t TRivuPosixDispatcher::CloseCom() {
-  if (!BeginClose()) return 0;
-  StopThreads([this](TIoThread, TRivuDispatcherThread* Thread) { WaitThreadEnd(Thread, -1); });
   int32_t Result = 0;
+  if (!BeginClose(Result)) return Result;
+  StopThreads([this](TIoThread, TRivuDispatcherThread* Thread) { WaitThreadEnd(Thread, -1); });
   {
     std::lock_guard Lock(FdMutex_);
     const int Fd = ComHandleNow();
@@ -67,8 +67,7 @@ int32_t TRivuPosixDispatcher::CloseCom() {
       if (!posixdev::Close(Fd)) Result = -1;
     }
   }
-  EndClose();
-  return Result;
+  return EndClose(Result);
 }
 
 void TRivuPosixDispatcher::StartDispatcher() {

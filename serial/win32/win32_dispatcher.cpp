@@ -72,7 +72,8 @@ void TRivuWin32Dispatcher::StopIoThread(TRivuDispatcherThread* Thread) {
 }
 
 int32_t TRivuWin32Dispatcher::CloseCom() {
-  if (!BeginClose()) return 0;
+  int32_t Result = 0;
+  if (!BeginClose(Result)) return Result;
   StopThreads([this](TIoThread Which, TRivuDispatcherThread* Thread) {
     switch (Which) {
       case TIoThread::Status: {
@@ -90,7 +91,6 @@ int32_t TRivuWin32Dispatcher::CloseCom() {
     }
     StopIoThread(Thread);
   });
-  int32_t Result = 0;
   {
     std::lock_guard Lock(DeviceMutex_);
     if (Device_.Valid()) {
@@ -104,8 +104,7 @@ int32_t TRivuWin32Dispatcher::CloseCom() {
       }
     }
   }
-  EndClose();
-  return Result;
+  return EndClose(Result);
 }
 
 void TRivuWin32Dispatcher::StartDispatcher() {

@@ -19,6 +19,26 @@ using namespace std::chrono_literals;
 int32_t Open(TRivuPosixDispatcher& D, const std::string& Path) {
   return D.InitPort(Path, 115200, 0, 8, 1, kTestBufSize, kTestBufSize, 1);
 }
+
+// The dispatcher thread's own close after a hang-up lingers as it begins,
+// so a close asked for meanwhile on another thread meets it under way.
+class TSlowSelfClose : public TRivuPosixDispatcher {
+ public:
+  using TRivuPosixDispatcher::TRivuPosixDispatcher;
+  ~TSlowSelfClose() override { Shutdown(); }
+  void NameThread(const char* Name) override {
+    if (std::string_view(Name) == "ComDisp") DispThread = std::this_thread::get_id();
+    TRivuPosixDispatcher::NameThread(Name);
+  }
+  void SetKillThreads() override {
+    if (std::this_thread::get_id() == DispThread.load() && !InClose.exchange(true)) {
+      std::this_thread::sleep_for(300ms);
+    }
+    TRivuPosixDispatcher::SetKillThreads();
+  }
+  std::atomic<std::thread::id> DispThread{};
+  std::atomic<bool> InClose{false};
+};
 }  // namespace
 
 TEST(PortErrors, ErrnoTranslation) {
@@ -175,6 +195,21 @@ TEST(PortClose, AFailedCloseForgetsTheDescriptorAllTheSame) {
   P.D.reset();
   EXPECT_NE(fcntl(Other, F_GETFD), -1);
   close(Other);
+}
+
+// A close that finds the port closing itself returns once the device is
+// closed, not at once: what its caller frees next must not race that close.
+TEST(PortClose, ACloseMeetingTheSelfCloseWaitsForIt) {
+  TRecordingOwner Owner;
+  TRecordingPlatform Platform;
+  TPtyPair Pty;
+  TSlowSelfClose D(&Owner, &Platform);
+  ASSERT_EQ(Open(D, Pty.SlavePath()), 0);
+  Pty.CloseMaster();
+  ASSERT_TRUE(WaitUntil([&] { return D.InClose.load(); }));
+  D.DonePort();
+  EXPECT_LT(D.ComHandleNow(), 0);
+  EXPECT_EQ(D.ThreadCountNow(), 0);
 }
 
 TEST(PortFailure, UnpluggedDeviceEndsThreadsAndIsReportedOnce) {
