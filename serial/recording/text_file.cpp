@@ -2,6 +2,44 @@
 
 #include <cerrno>
 
+#include "serial/errors/error_codes.h"
+
+int32_t PortableFileErrorNumber(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENAMETOOLONG:
+      // The file itself is created when missing, so a missing name is a path.
+      return -ecPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      return -ecAccessDenied;
+    case EMFILE:
+    case ENFILE:
+      return -ecTooManyFiles;
+    case ENOSPC:
+    case EFBIG:
+      return -ecDiskFull;
+    case EROFS:
+      return -ecWriteProtected;
+    case EBADF:
+      return -ecInvalidHandle;
+    case ENOMEM:
+      return -ecOutOfMemory;
+    case ESPIPE:
+      return -ecSeekError;
+    case EIO:
+      return -ecDeviceWrite;
+    case ENXIO:
+    case ENODEV:
+      return -ecDriveNotReady;
+    default:
+      // An errno passed through would read as an unrelated file error
+      // (EIO is 5, "File access denied").
+      return -ecHardwareFailure;
+  }
+}
+
 TTextFile::~TTextFile() {
   if (fd_ >= 0) CloseTextFileFd(fd_);
 }

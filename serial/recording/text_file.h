@@ -11,6 +11,8 @@
 // device write error, ...) for an errno value; what has no closer meaning is
 // 162, general failure.
 int32_t FileErrorNumber(int err);
+// The same for the errno values every platform's C library gives.
+int32_t PortableFileErrorNumber(int err);
 
 // Opens the file for writing the way TTextFile::Open describes; the
 // descriptor, or -1 with errno set.

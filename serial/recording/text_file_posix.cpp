@@ -8,41 +8,15 @@
 
 int32_t FileErrorNumber(int err) {
   switch (err) {
-    case ENOENT:
     case ENOTDIR:
-    case ENAMETOOLONG:
     case ELOOP:
-      // The file itself is created when missing, so a missing name is a path.
       return -ecPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
     case ETXTBSY:
       return -ecAccessDenied;
-    case EMFILE:
-    case ENFILE:
-      return -ecTooManyFiles;
-    case ENOSPC:
     case EDQUOT:
-    case EFBIG:
       return -ecDiskFull;
-    case EROFS:
-      return -ecWriteProtected;
-    case EBADF:
-      return -ecInvalidHandle;
-    case ENOMEM:
-      return -ecOutOfMemory;
-    case ESPIPE:
-      return -ecSeekError;
-    case EIO:
-      return -ecDeviceWrite;
-    case ENXIO:
-    case ENODEV:
-      return -ecDriveNotReady;
     default:
-      // An errno passed through would read as an unrelated file error
-      // (EIO is 5, "File access denied").
-      return -ecHardwareFailure;
+      return PortableFileErrorNumber(err);
   }
 }
 

@@ -6,42 +6,10 @@
 #include <cerrno>
 #include <climits>
 
-#include "serial/errors/error_codes.h"
 #include "serial/recording/text_file.h"
 
 int32_t FileErrorNumber(int err) {
-  switch (err) {
-    case ENOENT:
-    case ENAMETOOLONG:
-      // The file itself is created when missing, so a missing name is a path.
-      return -ecPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-      return -ecAccessDenied;
-    case EMFILE:
-    case ENFILE:
-      return -ecTooManyFiles;
-    case ENOSPC:
-    case EFBIG:
-      return -ecDiskFull;
-    case EROFS:
-      return -ecWriteProtected;
-    case EBADF:
-      return -ecInvalidHandle;
-    case ENOMEM:
-      return -ecOutOfMemory;
-    case ESPIPE:
-      return -ecSeekError;
-    case EIO:
-      return -ecDeviceWrite;
-    case ENXIO:
-    case ENODEV:
-      return -ecDriveNotReady;
-    default:
-      // An errno passed through would read as an unrelated file error.
-      return -ecHardwareFailure;
-  }
+  return PortableFileErrorNumber(err);
 }
 
 int OpenTextFileFd(const std::string& name, bool append) {
