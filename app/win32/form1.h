@@ -13,13 +13,12 @@
 #include "app/form1_commands.h"
 #include "app/form1_layout.h"
 #include "app/graphics/bitmap.h"
+#include "app/win32/window_view.h"
 #include "app/win32/windows_api.h"
 #include "download/content_type.h"
 #include "serial/component/com_port.h"
 
-class TWindowView;
-
-class TForm1 : private TForm1Controls {
+class TForm1 : private TForm1Controls, public TViewWindow {
  public:
   TForm1();
   ~TForm1() override;
