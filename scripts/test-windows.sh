@@ -50,6 +50,7 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/zedazi-wine-XXXXXX")
 box_pid=
 echo_pid=
+xvfb_pid=
 stop_box() {
   if [ -n "$box_pid" ]; then
     kill "$box_pid" 2>/dev/null || true
@@ -61,6 +62,7 @@ cleanup() {
   stop_box
   [ -z "$echo_pid" ] || kill -- "-$echo_pid" 2>/dev/null || true
   WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -68,6 +70,18 @@ trap cleanup EXIT
 # No menu entries in the user's desktop for what is installed in the prefix.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 started=$(date +%s)
+# The window tests and the walk make windows. Without a display one X server
+# serves the whole run, so that Wine's desktop outlives each program.
+if [ -z "${DISPLAY:-}" ] && [ "$mode" != installer ]; then
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 200); do
+    [ -s "$work/display" ] && break
+    sleep 0.05
+  done
+  [ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "test-windows: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=:$(cat "$work/display")
+fi
 echo "== Wine prefix"
 # One server for every run, its own output kept apart: a server started by a
 # test program would write into that program's log.
@@ -80,7 +94,8 @@ source "$root/tests/win32/installer.sh"
 test_desktop() {
   echo "== Desktop"
   mkdir -p "$root/build/windows/shots"
-  "$root/tests/win32/desktop_walk.sh" "$win/app/zedazi.exe" "$exe" "$boxsim" "$grab" \
+  "$root/tests/win32/desktop_walk.sh" "$win/app/zedazi.exe" "$exe" \
+    "$win/tests/win32/read_window.exe" "$boxsim" "$grab" \
     --shots "$root/build/windows/shots" >"$work/desktop.log" 2>&1 ||
     { cat "$work/desktop.log" >&2; echo "test-windows: the desktop walk failed" >&2; exit 1; }
   grep -E '^(walk|refusal|closing):' "$work/desktop.log"
