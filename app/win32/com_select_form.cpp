@@ -1,5 +1,7 @@
 #include "app/win32/com_select_form.h"
 
+#include <utility>
+
 #include "app/win32/dpi.h"
 #include "app/win32/wide.h"
 #include "serial/ui/convert_error.h"
@@ -37,7 +39,10 @@ constexpr TPartLayout kParts[pCount] = {
 
 }  // namespace
 
-TComSelectForm::TComSelectForm(HWND Owner) : owner_(Owner), choices_(ListPortChoices()) {}
+TComSelectForm::TComSelectForm(HWND Owner) : TComSelectForm(Owner, ListPortChoices()) {}
+
+TComSelectForm::TComSelectForm(HWND Owner, TPortChoices Choices)
+    : owner_(Owner), choices_(std::move(Choices)) {}
 
 TComSelectForm::~TComSelectForm() {
   if (wnd_) DestroyWindow(wnd_);

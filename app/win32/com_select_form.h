@@ -15,6 +15,8 @@ class TComSelectForm {
 
   // Fills the list (one trial open per port number) before it is shown.
   explicit TComSelectForm(HWND Owner);
+  // Lists the given choices.
+  TComSelectForm(HWND Owner, TPortChoices Choices);
   ~TComSelectForm();
   TComSelectForm(const TComSelectForm&) = delete;
   TComSelectForm& operator=(const TComSelectForm&) = delete;
