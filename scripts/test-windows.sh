@@ -113,7 +113,8 @@ test_desktop() {
   # The window and the port dialog at 100 to 200 %; it restarts the server
   # at each scale, so the quiet one comes back after it.
   "$root/tests/win32/scale_walk.sh" "$win/app/zedazi.exe" "$grab" \
-    --shots "$root/build/windows/shots" >"$work/scale.log" 2>&1 ||
+    --shots "$root/build/windows/shots" \
+    --test "$win/tests/win32/window/win32_window_form1_scale_test.exe" >"$work/scale.log" 2>&1 ||
     { cat "$work/scale.log" >&2; echo "test-windows: the scale walk failed" >&2; exit 1; }
   grep -E '^scale' "$work/scale.log"
   wineserver -p >>"$work/wineserver.log" 2>&1

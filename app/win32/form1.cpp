@@ -19,6 +19,9 @@ namespace {
 
 constexpr wchar_t kClass[] = L"TForm1";
 constexpr int kSpeedButton1 = 101, kSpeedButton2 = 102, kRadioFirst = 111;
+// The log's edit control inside its frame, and the room a radio button keeps
+// beside and under its caption, in 96-DPI units.
+constexpr int kLogInset = 2, kRadioTextPad = 2, kRadioRowPad = 4;
 // The link's target; blank, so a click opens nothing.
 constexpr char kLinkTarget[] = "";
 
@@ -145,7 +148,9 @@ void TForm1::Layout() {
   auto place = [](HWND c, const RECT& r) {
     MoveWindow(c, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
   };
-  place(memo_, Px({Memo1.Left + 2, Memo1.Top + 2, Memo1.Width - 4, Memo1.Height - 4}, o));
+  place(memo_, Px({Memo1.Left + kLogInset, Memo1.Top + kLogInset, Memo1.Width - 2 * kLogInset,
+                   Memo1.Height - 2 * kLogInset},
+                  o));
   place(button1_, Px(SpeedButton1, o));
   place(button2_, Px(SpeedButton2, o));
   HDC dc = GetDC(wnd_);
@@ -156,8 +161,9 @@ void TForm1::Layout() {
     const std::wstring caption = Wide(Radios[i].Caption);
     GetTextExtentPoint32W(dc, caption.c_str(), int(caption.size()), &text);
     const RECT at = Px({RadioGroup.Left + RadioLeft, RadioGroup.Top + Radios[i].Top, 0, 0}, o);
-    place(radios_[i], {at.left, at.top, at.left + Px(RadioIndicator + RadioGap) + text.cx + Px(2),
-                       at.top + std::max<int>(Px(RadioIndicator), text.cy) + Px(4)});
+    place(radios_[i],
+          {at.left, at.top, at.left + Px(RadioIndicator + RadioGap) + text.cx + Px(kRadioTextPad),
+           at.top + std::max<int>(Px(RadioIndicator), text.cy) + Px(kRadioRowPad)});
   }
   SelectObject(dc, old);
   ReleaseDC(wnd_, dc);

@@ -15,6 +15,13 @@ namespace {
 
 using namespace Form1Layout;
 
+// The skin's own measures, in 96-DPI units like the layout.
+constexpr int kLine = 1;           // frames and borders
+constexpr int kLogRadius = 4;      // the log's frame
+constexpr int kPanelRadius = 5;    // the radio group, the progress bar, the buttons
+constexpr int kProgressInset = 2;  // the fill inside the progress bar's track
+constexpr int kTitleTextGap = 8;   // between the title and the window menu button
+
 COLORREF Ref(TRgb c) {
   return RGB(c.R, c.G, c.B);
 }
@@ -180,7 +187,7 @@ void TForm1::Paint(HDC Target) {
   PaintTitleBar(dc, client.right);
   PaintControls(dc);
   // The frame's 1-unit black border, square corners.
-  const int line = Px(1);
+  const int line = Px(kLine);
   for (const RECT& edge :
        {RECT{0, 0, client.right, line}, RECT{0, client.bottom - line, client.right, client.bottom},
         RECT{0, 0, line, client.bottom}, RECT{client.right - line, 0, client.right, client.bottom}})
@@ -206,7 +213,8 @@ void TForm1::PaintTitleBar(HDC Dc, int Width) {
   DrawPixels(Dc, p.Icon, Px(TitleIconLeft), mid - p.Icon.Height / 2);
   const RECT menu = TitleButtonRect(3, Width);
   Text(Dc, titleFont_.get(), SkinColours::Accent, ApplicationTitle,
-       {Px(TitleTextLeft), menu.top, menu.left - Px(8), menu.bottom}, DT_LEFT | DT_VCENTER);
+       {Px(TitleTextLeft), menu.top, menu.left - Px(kTitleTextGap), menu.bottom},
+       DT_LEFT | DT_VCENTER);
 
   // Right to left: close, maximise, minimise, window menu.
   const THot order[] = {htClose, htMaximize, htMinimize, htMenu};
@@ -227,17 +235,17 @@ void TForm1::PaintControls(HDC Dc) {
   DrawPixels(Dc, pictures_.Banner, banner.left, banner.top);
 
   // The log area's frame, around the edit control set 1 unit inside it.
-  const int line = Px(1);
-  Rounded(Dc, Px(Memo1, o), SkinColours::Line, &SkinColours::Panel, Px(4), line);
+  const int line = Px(kLine);
+  Rounded(Dc, Px(Memo1, o), SkinColours::Line, &SkinColours::Panel, Px(kLogRadius), line);
 
   // The radio group's frame.
-  Rounded(Dc, Px(RadioGroup, o), SkinColours::Line, &SkinColours::Panel, Px(5), line);
+  Rounded(Dc, Px(RadioGroup, o), SkinColours::Line, &SkinColours::Panel, Px(kPanelRadius), line);
 
   // The progress bar: track, fill from the left, the caption centred in black.
   const RECT bar = Px(ProgressBar1, o);
   Gradient(Dc, bar, {229, 237, 239}, {250, 252, 252});
-  Rounded(Dc, bar, {184, 205, 210}, nullptr, Px(5), line);
-  const int inset = Px(2);
+  Rounded(Dc, bar, {184, 205, 210}, nullptr, Px(kPanelRadius), line);
+  const int inset = Px(kProgressInset);
   const int fill =
       ProgressFillWidth(position_, min_, max_, std::max(0, int(bar.right - bar.left) - 2 * inset));
   if (fill > 0) {
@@ -270,8 +278,8 @@ void TForm1::DrawButton(const DRAWITEMSTRUCT& Item) {
   if (focused && !down) border = SkinColours::AccentLight;
   RECT face = r;
   Gradient(dc, {face.left + 1, face.top + 1, face.right - 1, face.bottom - 1}, top, bottom);
-  const int line = Px(1);
-  Rounded(dc, face, border, nullptr, Px(5), line);
+  const int line = Px(kLine);
+  Rounded(dc, face, border, nullptr, Px(kPanelRadius), line);
 
   const TPixels& pixels = pictures_.Glyphs[first ? 0 : 1][disabled ? 0 : 1];
   const std::string& caption = first ? caption1_ : caption2_;
@@ -300,7 +308,7 @@ void TForm1::DrawRadio(const DRAWITEMSTRUCT& Item, int Index) {
   const RECT r = Item.rcItem;
   Fill(dc, r, SkinColours::Panel);
   const bool checked = Index >= 0 && Index < int(checked_.size()) && checked_[std::size_t(Index)];
-  const int indicator = Px(RadioIndicator), line = Px(1);
+  const int indicator = Px(RadioIndicator), line = Px(kLine);
   const int top = (r.bottom - r.top - indicator) / 2;
   const RECT ring{r.left, top, r.left + indicator, top + indicator};
   HPEN pen = CreatePen(line > 1 ? PS_INSIDEFRAME : PS_SOLID, line,

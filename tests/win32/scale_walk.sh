@@ -4,19 +4,28 @@
 # restarted, zedazi.exe started, its size measured (477 x 382 grown by the
 # scale, to a pixel), Connect clicked at its grown place and the "Select Port"
 # dialog measured (its 220 x 131 client area grown by the scale, inside a
-# frame). With --shots, the window at 150 % is saved as window-windows-150.png.
-# Usage: scale_walk.sh ZEDAZI_EXE SCREEN_GRAB [--shots DIR]
+# frame). With --shots, the window at 150 % is saved as window-windows-150.png;
+# with --test, that test program (the window's scale test) runs at each scale.
+# Usage: scale_walk.sh ZEDAZI_EXE SCREEN_GRAB [--shots DIR] [--test EXE]
 # Runs in the Wine prefix of $WINEPREFIX (scripts/test-windows.sh makes one),
 # and leaves its LogPixels at 96.
 set -euo pipefail
 
-if (($# < 2)); then
-  echo "usage: $0 ZEDAZI_EXE SCREEN_GRAB [--shots DIR]" >&2
+usage() {
+  echo "usage: $0 ZEDAZI_EXE SCREEN_GRAB [--shots DIR] [--test EXE]" >&2
   exit 2
-fi
+}
+(($# >= 2)) || usage
 zedazi=$(realpath "$1") grab=$(realpath "$2")
-shots=""
-if [ "${3:-}" = "--shots" ]; then shots=$(realpath "${4:?--shots needs a folder}"); fi
+shots="" test_exe=""
+args=("${@:3}")
+for ((i = 0; i < ${#args[@]}; i += 2)); do
+  case ${args[i]} in
+  --shots) shots=$(realpath "${args[i + 1]:?--shots needs a folder}") ;;
+  --test) test_exe=$(realpath "${args[i + 1]:?--test needs a program}") ;;
+  *) usage ;;
+  esac
+done
 : "${WINEPREFIX:?the Wine prefix to run in}"
 
 source "$(dirname "$(realpath "$0")")/../support/walk.sh"
@@ -55,6 +64,10 @@ near() { (($1 - $2 <= 1 && $2 - $1 <= 1)); }
 for dpi in 96 120 144 192; do
   set_dpi "$dpi"
   percent=$((dpi * 100 / 96))
+  if [ -n "$test_exe" ]; then
+    timeout 120 wine "$test_exe" --gtest_brief=1 >"$work/test-$dpi.log" 2>&1 ||
+      fail "$percent %: $(basename "$test_exe") failed"
+  fi
   (cd "$work" && exec wine "$zedazi") >"$work/zedazi.log" 2>&1 &
   zedazi_pid=$!
   wid=$(window_named '^TAVO Zedazi V1.30$') || fail "$percent %: no main window"
@@ -80,7 +93,7 @@ for dpi in 96 120 144 192; do
   ((D_WIDTH >= client_w && D_WIDTH <= client_w + $(px 24 "$dpi") &&
     D_HEIGHT >= client_h && D_HEIGHT <= client_h + $(px 48 "$dpi"))) ||
     fail "$percent %: the port dialog is ${D_WIDTH}x$D_HEIGHT, not ${client_w}x$client_h and its frame"
-  echo "scale $percent %: window $window, port dialog ${D_WIDTH}x$D_HEIGHT (client ${client_w}x$client_h)"
+  echo "scale $percent %: window $window, port dialog ${D_WIDTH}x$D_HEIGHT (client ${client_w}x$client_h)${test_exe:+, $(basename "$test_exe") passed}"
   stop_window
 done
 echo "[  PASSED  ] the window and the port dialog grow with the scale (100, 125, 150, 200 %)"
