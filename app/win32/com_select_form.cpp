@@ -4,37 +4,41 @@
 
 #include "app/win32/dpi.h"
 #include "app/win32/wide.h"
+#include "serial/ports/port_dialog_layout.h"
 #include "serial/ui/convert_error.h"
 
 namespace {
 
-using Form1Layout::TRect;
+using namespace PortDialogLayout;
 
 constexpr wchar_t kClass[] = L"TComSelectForm";
 constexpr int kCombo = 100, kAbort = 1001;  // Escape's IDCANCEL answers nothing
 constexpr int kNoId = -1;
+// The drop-down list's height is that of its open list, in 96-DPI units.
+constexpr int kOpenListHeight = 200;
 
-// The dialog's client area and its children, at 96 DPI. Creation order is the
-// tab order: OK, Cancel, then the list.
-constexpr int kClientWidth = 220, kClientHeight = 131, kFontPixels = 11;
+// The dialog's children. Creation order is the tab order: OK, Cancel, then
+// the list.
 enum TPart { pBevel, pLabel1, pLabel2, pDevice, pOk, pCancel, pList, pCount };
 struct TPartLayout {
   const wchar_t* Class;
-  const wchar_t* Text;
+  const char* Text;
   DWORD Style;
   TRect Place;
   int Id;
 };
 constexpr TPartLayout kParts[pCount] = {
-    {L"STATIC", L"", SS_SUNKEN, {8, 8, 201, 42}, kNoId},
-    {L"STATIC", L"The configured serial port is not valid.", 0, {18, 14, 176, 13}, kNoId},
-    {L"STATIC", L"Please choose another port.", 0, {18, 30, 133, 13}, kNoId},
-    // The device behind the selected number, and who holds it.
-    {L"STATIC", L"", SS_ENDELLIPSIS | SS_NOPREFIX, {10, 51, 199, 13}, kNoId},
-    {L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, {8, 95, 85, 27}, IDOK},
-    {L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, {124, 95, 85, 27}, kAbort},
-    // Its height is that of the open list.
-    {L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, {8, 64, 201, 200}, kCombo},
+    {L"STATIC", "", SS_SUNKEN, Bevel1, kNoId},
+    {L"STATIC", Label1Text, 0, Label1, kNoId},
+    {L"STATIC", Label2Text, 0, Label2, kNoId},
+    {L"STATIC", "", SS_ENDELLIPSIS | SS_NOPREFIX, DeviceLabel, kNoId},
+    {L"BUTTON", OkText, WS_TABSTOP | BS_DEFPUSHBUTTON, OkBtn, IDOK},
+    {L"BUTTON", CancelText, WS_TABSTOP | BS_PUSHBUTTON, AbortBtn, kAbort},
+    {L"COMBOBOX",
+     "",
+     WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+     {PortsComboBox.Left, PortsComboBox.Top, PortsComboBox.Width, kOpenListHeight},
+     kCombo},
 };
 
 }  // namespace
@@ -50,7 +54,7 @@ TComSelectForm::~TComSelectForm() {
 }
 
 void TComSelectForm::ApplyDpi(UINT Dpi) {
-  HFONT font = CreateFontW(-ToPixels(kFontPixels, Dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+  HFONT font = CreateFontW(-ToPixels(FontPixels, Dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                            DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
   for (std::size_t i = 0; i < parts_.size(); ++i) {
@@ -77,12 +81,12 @@ void TComSelectForm::Create() {
   }();
   (void)atom;
   // Made hidden first: its DPI decides its size, in the middle of the work area.
-  wnd_ = CreateWindowExW(kExStyle, kClass, L"Select Port", kStyle, 0, 0, kClientWidth,
-                         kClientHeight, owner_, nullptr, GetModuleHandleW(nullptr), this);
+  wnd_ = CreateWindowExW(kExStyle, kClass, Wide(Caption).c_str(), kStyle, 0, 0, ClientWidth,
+                         ClientHeight, owner_, nullptr, GetModuleHandleW(nullptr), this);
   if (!wnd_) return;
   const UINT dpi = WindowDpi(wnd_);
   const RECT frame =
-      FrameAround(ToPixels(kClientWidth, dpi), ToPixels(kClientHeight, dpi), kStyle, kExStyle, dpi);
+      FrameAround(ToPixels(ClientWidth, dpi), ToPixels(ClientHeight, dpi), kStyle, kExStyle, dpi);
   const int w = frame.right - frame.left, h = frame.bottom - frame.top;
   MONITORINFO mi{};
   mi.cbSize = sizeof mi;
@@ -93,10 +97,10 @@ void TComSelectForm::Create() {
   parts_.clear();
   for (const TPartLayout& p : kParts) {
     const RECT r = ToPixels(p.Place, dpi);
-    parts_.push_back(CreateWindowExW(0, p.Class, p.Text, WS_CHILD | WS_VISIBLE | p.Style, r.left,
-                                     r.top, r.right - r.left, r.bottom - r.top, wnd_,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(p.Id)),
-                                     GetModuleHandleW(nullptr), nullptr));
+    parts_.push_back(CreateWindowExW(
+        0, p.Class, Wide(p.Text).c_str(), WS_CHILD | WS_VISIBLE | p.Style, r.left, r.top,
+        r.right - r.left, r.bottom - r.top, wnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(p.Id)), GetModuleHandleW(nullptr), nullptr));
   }
   device_ = parts_[pDevice];
   combo_ = parts_[pList];

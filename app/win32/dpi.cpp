@@ -14,11 +14,6 @@ using TAdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
 
 }  // namespace
 
-RECT ToPixels(Form1Layout::TRect R, UINT Dpi, POINT Origin) {
-  return {Origin.x + ToPixels(R.Left, Dpi), Origin.y + ToPixels(R.Top, Dpi),
-          Origin.x + ToPixels(R.Left + R.Width, Dpi), Origin.y + ToPixels(R.Top + R.Height, Dpi)};
-}
-
 UINT WindowDpi(HWND Wnd) {
   static const auto forWindow = User32<TGetDpiForWindow>("GetDpiForWindow");
   UINT dpi = forWindow && Wnd ? forWindow(Wnd) : 0;

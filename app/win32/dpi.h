@@ -3,7 +3,6 @@
 // on, here and nowhere else.
 #pragma once
 
-#include "app/form1_layout.h"
 #include "app/win32/windows_api.h"
 
 inline constexpr UINT DesignDpi = 96;
@@ -15,9 +14,14 @@ constexpr int ToPixels(int Units, UINT Dpi) {
   return int(scaled >= 0 ? (scaled + half) / DesignDpi : -((-scaled + half) / DesignDpi));
 }
 
-// A layout rectangle in pixels, offset by Origin. The edges are scaled, not
-// the sizes, so that rectangles that touch in units touch in pixels.
-RECT ToPixels(Form1Layout::TRect R, UINT Dpi, POINT Origin = {0, 0});
+// A layout rectangle (the window's or the port dialog's) in pixels, offset by
+// Origin. The edges are scaled, not the sizes, so that rectangles that touch
+// in units touch in pixels.
+template <typename TLayoutRect>
+RECT ToPixels(const TLayoutRect& R, UINT Dpi, POINT Origin = {0, 0}) {
+  return {Origin.x + ToPixels(R.Left, Dpi), Origin.y + ToPixels(R.Top, Dpi),
+          Origin.x + ToPixels(R.Left + R.Width, Dpi), Origin.y + ToPixels(R.Top + R.Height, Dpi)};
+}
 
 // The DPI the window is drawn at: GetDpiForWindow where the system has it,
 // else the screen's LOGPIXELSX (one DPI for every monitor).

@@ -259,9 +259,8 @@ void TForm1::PaintControls(HDC Dc) {
        std::to_string(ProgressPercent(position_, min_, max_)) + "%", bar, DT_CENTER | DT_VCENTER);
 
   // The link label: blue, red while the mouse is over it.
-  const std::string title = ApplicationTitle;
   Text(Dc, linkFont_.get(), hot_ == htLink ? SkinColours::LinkHover : SkinColours::LinkText,
-       title.substr(0, title.find(" V")), Px(URLLabel1, o), DT_CENTER | DT_VCENTER);
+       LinkCaption, Px(URLLabel1, o), DT_CENTER | DT_VCENTER);
 }
 
 void TForm1::DrawButton(const DRAWITEMSTRUCT& Item) {
