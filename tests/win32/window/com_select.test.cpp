@@ -8,6 +8,7 @@
 #include "app/win32/com_select_form.h"
 #include "app/win32/dpi.h"
 #include "app/win32/wide.h"
+#include "serial/ports/port_dialog_layout.h"
 
 namespace {
 
@@ -18,6 +19,8 @@ struct TSeen {
   std::string HeldDevice;
   RECT Client{};
   UINT Dpi = 0;
+  // After a move to a monitor at 200 %.
+  RECT MovedClient{}, MovedList{};
   bool Done = false;
 } seen;
 
@@ -49,6 +52,17 @@ void CALLBACK Inspect(HWND, UINT, UINT_PTR Timer, DWORD) {
     if (GetWindowLongW(c, GWL_STYLE) & SS_ENDELLIPSIS) seen.HeldDevice = Text(c);
   GetClientRect(dialog, &seen.Client);
   seen.Dpi = WindowDpi(dialog);
+  constexpr UINT moved = 192;
+  RECT suggested =
+      FrameAround(ToPixels(PortDialogLayout::ClientWidth, moved),
+                  ToPixels(PortDialogLayout::ClientHeight, moved),
+                  GetWindowLongW(dialog, GWL_STYLE), GetWindowLongW(dialog, GWL_EXSTYLE), moved);
+  OffsetRect(&suggested, 10 - suggested.left, 10 - suggested.top);
+  SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(moved, moved),
+               reinterpret_cast<LPARAM>(&suggested));
+  GetClientRect(dialog, &seen.MovedClient);
+  GetWindowRect(combo, &seen.MovedList);
+  MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&seen.MovedList), 2);
   SendMessageW(FindWindowExW(dialog, nullptr, L"BUTTON", L"Cancel"), BM_CLICK, 0, 0);
 }
 
@@ -67,9 +81,16 @@ TEST(ComSelect, EntriesAreNumbersAndTheHolderShowsOnTheDeviceLine) {
   EXPECT_EQ(seen.Entries, (std::vector<std::string>{"COM3", "COM5", "COM12"}));
   EXPECT_EQ(seen.HeldDevice, "\\\\.\\COM5, held by another program");
   EXPECT_EQ(form.SelectedComNum(), 5);
-  // The designed 220 x 131 at the dialog's own scale.
-  EXPECT_EQ(seen.Client.right, ToPixels(220, seen.Dpi));
-  EXPECT_EQ(seen.Client.bottom, ToPixels(131, seen.Dpi));
+  // The designed size at the dialog's own scale, and at the next monitor's.
+  using namespace PortDialogLayout;
+  EXPECT_EQ(seen.Client.right, ToPixels(ClientWidth, seen.Dpi));
+  EXPECT_EQ(seen.Client.bottom, ToPixels(ClientHeight, seen.Dpi));
+  EXPECT_EQ(seen.MovedClient.right, ToPixels(ClientWidth, 192));
+  EXPECT_EQ(seen.MovedClient.bottom, ToPixels(ClientHeight, 192));
+  const RECT list = ToPixels(PortsComboBox, 192);
+  EXPECT_EQ(seen.MovedList.left, list.left);
+  EXPECT_EQ(seen.MovedList.top, list.top);
+  EXPECT_EQ(seen.MovedList.right, list.right);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The main window at the DPI the test runs at (tests/win32/scale_walk.sh runs
-// it at four): its size and its children's places grown by the scale, and each
-// button's caption whole and clear of its glyph, as drawn.
+// it at four) and after moves to other scales: its size and its children's
+// places grown by the scale, and each button's caption whole and clear of its
+// glyph, as drawn.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,21 +47,21 @@ std::vector<std::uint32_t> Drawn(HWND Button, int& Width, int& Height) {
   return out;
 }
 
-TEST(Form1Scale, TheWindowAndItsChildrenGrowWithTheDpi) {
-  TForm1 form;
-  const UINT dpi = WindowDpi(form.Handle());
+// The window's size, its buttons' places, and each button's caption whole
+// and clear of its glyph, at Dpi.
+void CheckAt(HWND Form, UINT Dpi) {
   RECT client;
-  GetClientRect(form.Handle(), &client);
-  EXPECT_EQ(client.right, ToPixels(ClientWidth, dpi)) << dpi << " DPI";
-  EXPECT_EQ(client.bottom, ToPixels(ClientHeight, dpi)) << dpi << " DPI";
+  GetClientRect(Form, &client);
+  EXPECT_EQ(client.right, ToPixels(ClientWidth, Dpi)) << Dpi << " DPI";
+  EXPECT_EQ(client.bottom, ToPixels(ClientHeight, Dpi)) << Dpi << " DPI";
   const struct {
     const wchar_t* caption;
     TRect place;
   } buttons[] = {{L" Connect", SpeedButton1}, {L" Receive", SpeedButton2}};
   for (const auto& b : buttons) {
-    HWND button = FindWindowExW(form.Handle(), nullptr, L"BUTTON", b.caption);
+    HWND button = FindWindowExW(Form, nullptr, L"BUTTON", b.caption);
     ASSERT_TRUE(button);
-    EXPECT_TRUE(Same(PlaceIn(form.Handle(), button), ToPixels(b.place, dpi))) << dpi << " DPI";
+    EXPECT_TRUE(Same(PlaceIn(Form, button), ToPixels(b.place, Dpi))) << Dpi << " DPI";
 
     // Columns of the caption (the accent's teal) and of the glyph (red or
     // blue); the caption ends before the glyph starts, both inside the face.
@@ -78,14 +79,39 @@ TEST(Form1Scale, TheWindowAndItsChildrenGrowWithTheDpi) {
           glyphLeft = std::min(glyphLeft, x), glyphRight = std::max(glyphRight, x);
         }
       }
-    const int edge = ToPixels(2, dpi);  // the face's rounded border
-    ASSERT_LT(textLeft, textRight) << "no caption drawn at " << dpi << " DPI";
-    ASSERT_LT(glyphLeft, glyphRight) << "no glyph drawn at " << dpi << " DPI";
-    EXPECT_GE(textLeft, edge) << dpi << " DPI";
-    EXPECT_LT(textRight, glyphLeft) << "the caption runs into the glyph at " << dpi << " DPI";
-    EXPECT_LT(glyphRight, w - edge) << dpi << " DPI";
-    EXPECT_GE(textTop, edge) << dpi << " DPI";
-    EXPECT_LT(textBottom, h - edge) << dpi << " DPI";
+    const int edge = ToPixels(2, Dpi);  // the face's rounded border
+    ASSERT_LT(textLeft, textRight) << "no caption drawn at " << Dpi << " DPI";
+    ASSERT_LT(glyphLeft, glyphRight) << "no glyph drawn at " << Dpi << " DPI";
+    EXPECT_GE(textLeft, edge) << Dpi << " DPI";
+    EXPECT_LT(textRight, glyphLeft) << "the caption runs into the glyph at " << Dpi << " DPI";
+    EXPECT_LT(glyphRight, w - edge) << Dpi << " DPI";
+    EXPECT_GE(textTop, edge) << Dpi << " DPI";
+    EXPECT_LT(textBottom, h - edge) << Dpi << " DPI";
+  }
+}
+
+TEST(Form1Scale, TheWindowGrowsWithItsDpi) {
+  TForm1 form;
+  CheckAt(form.Handle(), WindowDpi(form.Handle()));
+}
+
+// What the system sends when the window moves to a monitor of another scale;
+// maximised and restored there, it keeps that scale's size.
+TEST(Form1Scale, TheWindowFollowsAMoveToAnotherScale) {
+  TForm1 form;
+  HWND wnd = form.Handle();
+  const UINT home = WindowDpi(wnd);
+  for (UINT dpi : {120u, 192u, 144u, home}) {
+    RECT suggested{40, 30, 40 + ToPixels(ClientWidth, dpi), 30 + ToPixels(ClientHeight, dpi)};
+    SendMessageW(wnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT at;
+    GetWindowRect(wnd, &at);
+    EXPECT_EQ(at.left, 40) << dpi << " DPI";
+    EXPECT_EQ(at.top, 30) << dpi << " DPI";
+    CheckAt(wnd, dpi);
+    SendMessageW(wnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    SendMessageW(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    CheckAt(wnd, dpi);
   }
 }
 
