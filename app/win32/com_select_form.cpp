@@ -190,6 +190,15 @@ LRESULT TComSelectForm::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       const RECT& r = change.Suggested;
       SetWindowPos(wnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+      // Where the frame does not follow the scale (older systems), the client
+      // area still gets its designed size.
+      RECT client;
+      GetClientRect(wnd_, &client);
+      const int dw = ToPixels(ClientWidth, change.Dpi) - client.right,
+                dh = ToPixels(ClientHeight, change.Dpi) - client.bottom;
+      if (dw || dh)
+        SetWindowPos(wnd_, nullptr, 0, 0, r.right - r.left + dw, r.bottom - r.top + dh,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
       ApplyDpi(change.Dpi);
       return 0;
     }
