@@ -77,9 +77,10 @@ TEST_F(AccessibleTest, TheTreeNamesEveryControlInReadingOrder) {
   std::vector<TRow> got;
   Walk(Of(&Form()), got);
   // The log area's scroll bar and its parts follow the log.
-  std::erase_if(got, [](const TRow& r) { return r.Role == R::ScrollBar || r.Name == "Line up" ||
-                                                r.Name == "Line down" || r.Name == "Page up" ||
-                                                r.Name == "Page down" || r.Name == "Position"; });
+  std::erase_if(got, [](const TRow& r) {
+    return r.Role == R::ScrollBar || r.Name == "Line up" || r.Name == "Line down" ||
+           r.Name == "Page up" || r.Name == "Page down" || r.Name == "Position";
+  });
   EXPECT_EQ(got, want);
 }
 
@@ -102,7 +103,8 @@ TEST_F(AccessibleTest, TheProgressBarGivesItsValueAndCaption) {
   struct {
     int Min, Max, Position;
     const char* Caption;
-  } const cases[] = {{0, 100, 0, "0%"}, {0, 3, 1, "33%"}, {10, 20, 20, "100%"}, {0, 10, 15, "150%"}};
+  } const cases[] = {
+      {0, 100, 0, "0%"}, {0, 3, 1, "33%"}, {10, 20, 20, "100%"}, {0, 10, 15, "150%"}};
   for (const auto& c : cases) {
     bar.SetMin(c.Min);
     bar.SetMax(c.Max);
