@@ -102,7 +102,7 @@ test_a11y() {
   "$root/tests/win32/a11y_walk.sh" "$win/app/zedazi.exe" "$win/tests/win32/a11y_walk.exe" \
     "$boxsim" >"$work/a11y.log" 2>&1 ||
     { cat "$work/a11y.log" >&2; echo "test-windows: the accessibility walk failed" >&2; exit 1; }
-  grep -E '^(tree|tab|rename):' "$work/a11y.log"
+  grep -E '^(tree|tab|rename|progress):' "$work/a11y.log"
 }
 if [ "$mode" = desktop ]; then
   test_desktop

@@ -23,10 +23,16 @@ std::string Utf8(const wchar_t* W, int N) {
   return out;
 }
 
-// Takes the string and frees it.
+// Takes the string and frees it; line breaks (the log's) written as \n, so
+// that each object stays on one line.
 std::string Take(BSTR S) {
-  std::string out = Utf8(S, S ? int(SysStringLen(S)) : 0);
+  const std::string text = Utf8(S, S ? int(SysStringLen(S)) : 0);
   SysFreeString(S);
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') continue;
+    out += c == '\n' ? std::string("\\n") : std::string(1, c);
+  }
   return out;
 }
 

@@ -6,6 +6,7 @@
 #           Receive, the log, and round again; an arrow key chooses the next
 #           content type, a click another, and the chosen one is the stop
 #   rename  Connect is read "DisCnct" once the port is open
+#   progress  the bar's name and value are its caption, "100%" after a download
 # Usage: a11y_walk.sh ZEDAZI_EXE A11Y_WALK_EXE BOXSIM
 # Runs in the Wine prefix of $WINEPREFIX (scripts/test-windows.sh makes one).
 set -euo pipefail
@@ -112,10 +113,25 @@ xdotool type --delay 80 COM7
 xdotool key Return
 wait_for no_window '^Select Port$' || fail "the port dialog stayed open"
 wait_for grep -q 'pushbutton "DisCnct"' <(tree) || fail "Connect was not renamed DisCnct"
+echo "rename: Connect is read DisCnct while the port is open"
+
+echo "== progress"
+click 76 288  # Receive
+save=$(window_named '^Save As$') || fail "no save dialog"
+bar=$(tree | grep progressbar | sed 's/^ *//')
+expect "the bar at the end of the download" "$bar" 'progressbar "100%" readonly = "100%"'
+# The log's value is its text, a line break written as \n.
+grep -q '^  text "" focusable readonly = "Waiting for STB...\\n' "$work/tree.log" ||
+  fail "the log is not read with its text"
+xdotool windowfocus --sync "$save"
+xdotool key Escape
+wait_for no_window '^Save As$' || fail "the save dialog stayed open"
+echo "progress: the bar is read with its caption as name and value, \"100%\" at the end; the log with its text"
+
 click 76 240  # DisCnct
 wait_for grep -q 'pushbutton "Connect"' <(tree) || fail "DisCnct was not renamed Connect"
-echo "rename: Connect is read DisCnct while the port is open, and Connect again"
+echo "rename: and Connect again once it is closed"
 
 click 453 30  # the title bar's close button
 wait_for bash -c "! kill -0 $zedazi_pid 2>/dev/null" || fail "zedazi.exe did not end on close"
-echo "[  PASSED  ] accessibility tree, tab order and names"
+echo "[  PASSED  ] accessibility tree, tab order, names and the progress bar"
