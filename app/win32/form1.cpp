@@ -139,6 +139,7 @@ void TForm1::ToggleMaximized() {
     maximized_ = false;
     SetWindowPos(wnd_, nullptr, normal_.left, normal_.top, normal_.right - normal_.left,
                  normal_.bottom - normal_.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    TellReaders(EVENT_OBJECT_NAMECHANGE, roMaximize);  // "Maximize" again
     return;
   }
   GetWindowRect(wnd_, &normal_);
@@ -149,6 +150,7 @@ void TForm1::ToggleMaximized() {
   const RECT& a = mi.rcWork;
   SetWindowPos(wnd_, nullptr, a.left, a.top, a.right - a.left, a.bottom - a.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
+  TellReaders(EVENT_OBJECT_NAMECHANGE, roMaximize);  // now "Restore"
 }
 
 void TForm1::ShowWindowMenu(POINT At) {
@@ -170,6 +172,15 @@ void TForm1::ShowWindowMenu(POINT At) {
                                        At.y, 0, wnd_, nullptr));
   DestroyMenu(menu);
   if (cmd) PostMessageW(wnd_, WM_SYSCOMMAND, cmd, 0);
+}
+
+void TForm1::ShowWindowMenuAtButton() {
+  RECT r;
+  GetClientRect(wnd_, &r);
+  POINT at{r.right - TitleRightMargin - 4 * TitleButtonSize - 3 * TitleButtonGap,
+           TitleButtonTop + TitleButtonSize};
+  ClientToScreen(wnd_, &at);
+  ShowWindowMenu(at);
 }
 
 TForm1::THot TForm1::HitTest(POINT P) const {
@@ -422,15 +433,9 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       InvalidateRect(wnd_, nullptr, FALSE);
       if (was == htNone || HitTest({GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)}) != was) return 0;
       switch (was) {
-        case htMenu: {
-          RECT r;
-          GetClientRect(wnd_, &r);
-          POINT at{r.right - TitleRightMargin - 4 * TitleButtonSize - 3 * TitleButtonGap,
-                   TitleButtonTop + TitleButtonSize};
-          ClientToScreen(wnd_, &at);
-          ShowWindowMenu(at);
+        case htMenu:
+          ShowWindowMenuAtButton();
           break;
-        }
         case htMinimize:
           ShowWindow(wnd_, SW_MINIMIZE);
           break;
@@ -503,6 +508,11 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       }
       break;
     case WM_SYSCOMMAND:
+      // Alt+Space: the skin's window menu, as its button opens it.
+      if ((WParam & 0xfff0) == SC_KEYMENU && LParam == ' ') {
+        ShowWindowMenuAtButton();
+        return 0;
+      }
       // The window menu's and the taskbar's maximise and restore.
       if ((WParam & 0xfff0) == SC_MAXIMIZE && !maximized_) {
         ToggleMaximized();

@@ -49,6 +49,7 @@ class TForm1 : private TForm1Controls, private TAccessibleParts {
   void ShowException(const std::string& Message);
   void ToggleMaximized();
   void ShowWindowMenu(POINT At);
+  void ShowWindowMenuAtButton();  // under the title bar's menu button
   THot HitTest(POINT Client) const;
   POINT Origin() const;  // where the designed client area sits in the window
 

@@ -4,7 +4,8 @@
 #           every control with its role, name and state, as the table below
 #   tab     Tab from the start goes content types (one stop), Connect,
 #           Receive, the log, and round again; an arrow key chooses the next
-#           content type, a click another, and the chosen one is the stop
+#           content type, a click another, and the chosen one is the stop;
+#           Alt+Space opens the window menu under its button
 #   rename  Connect is read "DisCnct" once the port is open
 #   progress  the bar's name and value are its caption, "100%" after a download
 # Usage: a11y_walk.sh ZEDAZI_EXE A11Y_WALK_EXE BOXSIM
@@ -102,7 +103,16 @@ key Tab
 expect "Tab from Data" "$(focused)" 'pushbutton "Connect"'
 key shift+Tab
 expect "Shift+Tab from Connect" "$(focused)" 'radiobutton "Data"'
-echo "tab: content types (one stop), Connect, Receive, log; arrows and clicks choose, checked state follows"
+# Alt+Space opens the skin's window menu under its button, not the system's
+# in the corner.
+before=$(xdotool search --onlyvisible --name '' | sort)
+key alt+space
+menu=$(comm -13 <(echo "$before") <(xdotool search --onlyvisible --name '' | sort) | head -1)
+[ -n "$menu" ] || fail "Alt+Space opened no menu"
+eval "$(xdotool getwindowgeometry --shell --prefix MENU_ "$menu")"
+((MENU_X > X + 300)) || fail "Alt+Space opened a menu at x $MENU_X, not under the menu button"
+key Escape
+echo "tab: content types (one stop), Connect, Receive, log; arrows and clicks choose, checked state follows; Alt+Space opens the window menu"
 
 echo "== rename"
 click 76 240  # Connect
