@@ -56,7 +56,7 @@ class AccessibleTest : public WindowTest {
 TEST_F(AccessibleTest, TheTreeNamesEveryControlInReadingOrder) {
   using R = QAccessible::Role;
   const std::vector<TRow> want = {
-      {R::Client, "TAVO Zedazi V1.30"},
+      {R::Window, "TAVO Zedazi V1.30"},
       {R::TitleBar, "TAVO Zedazi V1.30"},
       {R::Button, "Window menu"},
       {R::Button, "Minimize"},

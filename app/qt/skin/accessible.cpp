@@ -96,6 +96,11 @@ QAccessibleInterface* SkinAccessibleFactory(const QString& ClassName, QObject* O
                                                  QAccessible::TitleBar, &TSkinTitleBar::Title);
   if (ClassName == QLatin1String("TSkinImagePanel"))
     return HandOver<TRoleWidget>(qobject_cast<QWidget*>(Object), QAccessible::Graphic);
+  // A plain widget as a top-level window (the frameless main window) is a
+  // window, not a pane inside one.
+  if (ClassName == QLatin1String("QWidget") && Object->isWidgetType() &&
+      static_cast<QWidget*>(Object)->isWindow())
+    return HandOver<TRoleWidget>(static_cast<QWidget*>(Object), QAccessible::Window);
   if (ClassName == QLatin1String("TSkinRadioGroup"))
     return HandOver<TRoleWidget>(qobject_cast<QWidget*>(Object), QAccessible::Grouping);
   return nullptr;

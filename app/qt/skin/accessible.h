@@ -1,7 +1,7 @@
 // What the skin's self-drawn controls are to a screen reader: the progress bar
 // with its value and caption, the link, the banner, the radio buttons' frame
-// and the title bar. The stock buttons, radio buttons and log area already
-// say what they are.
+// and the title bar; and a plain top-level widget is a window. The stock
+// buttons, radio buttons and log area already say what they are.
 #pragma once
 
 class QAccessibleInterface;
