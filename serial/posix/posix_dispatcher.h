@@ -9,22 +9,8 @@
 #include <vector>
 
 #include "serial/dispatcher/dispatcher.h"
+#include "serial/dispatcher/input_hold.h"
 #include "serial/posix/posix_device.h"
-
-// Input flow limits as the read thread applies them. While flow control on
-// input is on (XON/XOFF, or the RTS/CTS handshake), the read thread holds off
-// once more than HoldAbove bytes wait unread in the component, and reads again
-// once fewer than ResumeBelow wait, or none: the driver keeps what arrives
-// meanwhile, and its own throttle (XOFF, RTS low) holds the far end.
-struct TInputLimits {
-  int64_t HoldAbove = -1;  // negative: no limits
-  int64_t ResumeBelow = 0;
-};
-// The limits a record asks for, on an input buffer of InSize bytes.
-TInputLimits InputLimits(const TDcb& Dcb, uint32_t InSize);
-// Whether the read thread holds off with Unread bytes waiting, given whether
-// it held off until now.
-bool HoldInputOff(const TInputLimits& Limits, bool HeldOff, int64_t Unread);
 
 class TReadThread;
 class TWriteThread;
@@ -100,9 +86,7 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   int WriteWakeFd_ = -1;
   int ReadWakeFd_ = -1;
   std::atomic<bool> ReadResting_{false};
-  std::atomic<int64_t> HoldAbove_{-1};
-  std::atomic<int64_t> ResumeBelow_{0};
-  std::atomic<bool> InputHeldOff_{false};
+  TInputHold InputHold_;
   // Serialises one-shot device calls of any thread with the close.
   std::mutex FdMutex_;
   std::mutex ReadMutex_;

@@ -109,6 +109,25 @@ void FromDcb(const DCB& In, TDcb& Out) {
   Out.XoffChar = uint8_t(In.XoffChar);
 }
 
+bool StateHeld(const DCB& Asked, const DCB& Got, bool Unframed) {
+  const uint64_t Diff =
+      Asked.BaudRate > Got.BaudRate ? Asked.BaudRate - Got.BaudRate : Got.BaudRate - Asked.BaudRate;
+  if (Diff * 50 > Asked.BaudRate) return false;
+  if (!Unframed && (Asked.ByteSize != Got.ByteSize || Asked.Parity != Got.Parity)) return false;
+  if (Asked.StopBits != Got.StopBits) return false;
+  auto RtsHandshake = [](const DCB& D) { return D.fRtsControl == RTS_CONTROL_HANDSHAKE; };
+  // One switch where the driver ties the two (it may report either).
+  if ((Asked.fOutxCtsFlow || RtsHandshake(Asked)) != (Got.fOutxCtsFlow || RtsHandshake(Got))) {
+    return false;
+  }
+  auto Toggle = [](const DCB& D) { return D.fRtsControl == RTS_CONTROL_TOGGLE; };
+  auto DtrHandshake = [](const DCB& D) { return D.fDtrControl == DTR_CONTROL_HANDSHAKE; };
+  return Toggle(Asked) == Toggle(Got) && DtrHandshake(Asked) == DtrHandshake(Got) &&
+         Asked.fOutxDsrFlow == Got.fOutxDsrFlow && Asked.fDsrSensitivity == Got.fDsrSensitivity &&
+         Asked.fOutX == Got.fOutX && Asked.fInX == Got.fInX && Asked.XonChar == Got.XonChar &&
+         Asked.XoffChar == Got.XoffChar;
+}
+
 bool SetReadAtOnce(HANDLE Device) {
   COMMTIMEOUTS T{};
   T.ReadIntervalTimeout = MAXDWORD;

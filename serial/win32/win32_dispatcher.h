@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "serial/dispatcher/dispatcher.h"
+#include "serial/dispatcher/input_hold.h"
 #include "serial/win32/win32_device.h"
 
 class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
@@ -58,6 +59,25 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   // Bytes the driver holds for reading; nothing when it cannot tell (a
   // device that has gone). Error bits found meanwhile wait for GetComError.
   std::optional<DWORD> DeviceInputQueued();
+  // True while the read thread is to leave received bytes to the driver
+  // (the flow limits, input_hold.h).
+  bool HoldOffInput() { return InputHold_.HoldOff(*this); }
+  // Signalled when a held-off read thread is to look again.
+  HANDLE InputRoomEvent() const { return InputRoom_.Get(); }
+  void DataWanted() override;
+  void InputConsumed() override;
+  // The status thread: the lines as its first wait begins, and then each
+  // wait's events. Modem lines the driver says moved but that read as before
+  // give their delta bits; the events become a status item. False when no
+  // item could be made.
+  void BeginDeviceEvents();
+  bool ReportDeviceEvents(DWORD Events);
+
+ protected:
+  // The driver's state calls, one place for both, so that a test can stand in
+  // for a driver the platform under test does not have.
+  virtual bool ReadDriverState(HANDLE Device, DCB& Out);
+  virtual bool WriteDriverState(HANDLE Device, const DCB& In);
 
  private:
   // Waits for an I/O thread to end at the close.
@@ -67,12 +87,17 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   // ClearCommError: its error bits join those found before; the driver's
   // queue counts go to Stat. False when the call failed.
   bool TakeDriverErrors(COMSTAT& Stat);
+  void WakeHeldOffInput();
 
   windev::THandle Device_;
-  windev::THandle Kill_, Serial_, Output_, OutFlush_;
+  windev::THandle Kill_, Serial_, Output_, OutFlush_, InputRoom_;
   // Serialises one-shot device calls of any thread with the close.
   std::mutex DeviceMutex_;
   std::mutex ReadMutex_;
   std::atomic<int32_t> LastError_{0};
   std::atomic<uint32_t> PendingErrors_{0};
+  TInputHold InputHold_;
+  // The driver toggles RTS as this program asked (undone at the close).
+  bool Toggling_ = false;  // DeviceMutex_
+  std::atomic<uint8_t> EventLines_{0};
 };
