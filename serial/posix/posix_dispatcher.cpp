@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <thread>
 
@@ -137,6 +138,19 @@ uint32_t TRivuPosixDispatcher::GetComError(TComStat& Stat) {
   Stat.InQue = uint32_t(GetQueue().FirstDataAvailable());
   Stat.OutQue = uint32_t(OutBufUsed());
   return PendingErrors_.exchange(0);
+}
+
+bool TRivuPosixDispatcher::ReportStatusChange(const TStatusChange& Change) {
+  if (Change.Errors) AddDeviceErrors(Change.Errors);
+  // Before the report, so that the reading it brings carries them.
+  if (Change.Pulses) AddLinePulses(Change.Pulses);
+  if (!(Change.Events & evStatusEvents)) return true;
+  try {
+    GetQueue().Push(std::make_unique<TStatusBuffer>(Change.Events));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
 
 uint8_t TRivuPosixDispatcher::GetComModemLines() {

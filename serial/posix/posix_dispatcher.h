@@ -11,6 +11,7 @@
 #include "serial/dispatcher/dispatcher.h"
 #include "serial/dispatcher/input_hold.h"
 #include "serial/posix/posix_device.h"
+#include "serial/posix/status_change.h"
 
 class TReadThread;
 class TWriteThread;
@@ -69,6 +70,10 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   void InputConsumed() override;
   // Error bits found by the status thread, taken by GetComError.
   void AddDeviceErrors(uint32_t Bits) { PendingErrors_.fetch_or(Bits); }
+  // The status thread's report of one look at the lines and counters: the
+  // error bits wait for GetComError, pulses join the modem status, and the
+  // events become a status item. False when no item could be made.
+  bool ReportStatusChange(const TStatusChange& Change);
 
   // Queued output, flushes and the end all wake the write thread through
   // one descriptor.

@@ -49,8 +49,12 @@ int32_t PortErrorNumber(DWORD Error);
 bool DeviceGone(DWORD Error);
 
 // CreateFileA with read and write access, no sharing, asynchronous I/O;
-// INVALID_HANDLE_VALUE and Error (a port error number) on failure.
-HANDLE Open(const std::string& Path, int32_t& Error);
+// INVALID_HANDLE_VALUE and Error (a port error number) on failure. Hold
+// keeps the port this tool's while the device is open: a compatibility
+// layer's serial driver lets a second open of a port through, where a
+// Windows driver refuses it itself. A port held so is refused as one held
+// by another program.
+HANDLE Open(const std::string& Path, int32_t& Error, THandle& Hold);
 // Opens Path as Open does and closes it again: 0, or Open's error.
 int32_t TrialOpen(const std::string& Path);
 

@@ -42,13 +42,15 @@ void TRivuWin32Dispatcher::NameThread(const char* Name) {
 
 int32_t TRivuWin32Dispatcher::OpenCom(const std::string& Name, int32_t, int32_t) {
   int32_t Error = 0;
-  const HANDLE H = windev::Open(Name, Error);
+  windev::THandle Hold;
+  const HANDLE H = windev::Open(Name, Error, Hold);
   if (H == INVALID_HANDLE_VALUE) {
     LastError_ = Error;
     return -1;
   }
   std::lock_guard Lock(DeviceMutex_);
   Device_.Reset(H);
+  PortHold_.Reset(Hold.Release());
   // Kernel handles fit in 32 bits (they are shared with 32-bit processes).
   SetDeviceHandle(int(reinterpret_cast<intptr_t>(H)));
   return ComHandleNow();
@@ -112,6 +114,7 @@ int32_t TRivuWin32Dispatcher::CloseCom() {
       }
       if (::CloseHandle(H)) {
         Device_.Release();
+        PortHold_.Reset();
         SetDeviceHandle(-1);
       } else {
         NoteError(::GetLastError());
@@ -130,6 +133,7 @@ void TRivuWin32Dispatcher::StartDispatcher() {
              {Kill_.Get(), Serial_.Get(), Output_.Get(), OutFlush_.Get(), InputRoom_.Get()}) {
           ::ResetEvent(E);
         }
+        EventLines_ = GetComModemLines();
       },
       std::make_unique<TReadThread>(*this), std::make_unique<TWriteThread>(*this),
       std::make_unique<TStatusThread>(*this));
@@ -158,6 +162,10 @@ bool TRivuWin32Dispatcher::ReadDriverState(HANDLE Device, DCB& Out) {
 bool TRivuWin32Dispatcher::WriteDriverState(HANDLE Device, const DCB& In) {
   DCB D = In;
   return ::SetCommState(Device, &D) != 0;
+}
+
+bool TRivuWin32Dispatcher::ClearDriverErrors(HANDLE Device, DWORD& Errors, COMSTAT& Stat) {
+  return ::ClearCommError(Device, &Errors, &Stat) != 0;
 }
 
 int32_t TRivuWin32Dispatcher::GetComState(TDcb& Record) {
@@ -208,7 +216,7 @@ bool TRivuWin32Dispatcher::TakeDriverErrors(COMSTAT& Stat) {
   bool Ok = false;
   {
     std::lock_guard Lock(DeviceMutex_);
-    Ok = Device_.Valid() && ::ClearCommError(Device_.Get(), &Errors, &Stat);
+    Ok = Device_.Valid() && ClearDriverErrors(Device_.Get(), Errors, Stat);
   }
   if (Ok) PendingErrors_.fetch_or(Errors & 0x1F);
   return Ok;
@@ -296,10 +304,6 @@ void TRivuWin32Dispatcher::InputConsumed() {
 
 void TRivuWin32Dispatcher::WakeHeldOffInput() {
   if (InputHold_.HeldOff()) ::SetEvent(InputRoom_.Get());
-}
-
-void TRivuWin32Dispatcher::BeginDeviceEvents() {
-  EventLines_ = GetComModemLines();
 }
 
 bool TRivuWin32Dispatcher::ReportDeviceEvents(DWORD Events) {

@@ -66,18 +66,19 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   HANDLE InputRoomEvent() const { return InputRoom_.Get(); }
   void DataWanted() override;
   void InputConsumed() override;
-  // The status thread: the lines as its first wait begins, and then each
-  // wait's events. Modem lines the driver says moved but that read as before
-  // give their delta bits; the events become a status item. False when no
-  // item could be made.
-  void BeginDeviceEvents();
+  // The status thread's report of one wait's events. Modem lines the driver
+  // says moved but that read as at the last report (or the start) give their
+  // delta bits; the events become a status item. False when no item could
+  // be made.
   bool ReportDeviceEvents(DWORD Events);
 
  protected:
-  // The driver's state calls, one place for both, so that a test can stand in
+  // The driver's state and error calls, one place each, so that a test can stand in
   // for a driver the platform under test does not have.
   virtual bool ReadDriverState(HANDLE Device, DCB& Out);
   virtual bool WriteDriverState(HANDLE Device, const DCB& In);
+  // ClearCommError.
+  virtual bool ClearDriverErrors(HANDLE Device, DWORD& Errors, COMSTAT& Stat);
 
  private:
   // Waits for an I/O thread to end at the close.
@@ -90,6 +91,7 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   void WakeHeldOffInput();
 
   windev::THandle Device_;
+  windev::THandle PortHold_;  // while Device_ is open (windev::Open)
   windev::THandle Kill_, Serial_, Output_, OutFlush_, InputRoom_;
   // Serialises one-shot device calls of any thread with the close.
   std::mutex DeviceMutex_;

@@ -275,7 +275,6 @@ void TStatusThread::Execute() {
     Mask &= ~evRing2;
     ::SetCommMask(Port.Device(), Mask);
   }
-  Port.BeginDeviceEvents();
   int32_t Result = 0;
   int Empty = 0;
   while (!Stopping()) {
