@@ -45,17 +45,10 @@ class TLine {
   }
   int64_t DriverHolds() { return D_.DeviceInputQueued().value_or(-1); }
   bool Carries(const std::string& Text) {
-    if (D_.PutString(Text) != 0) return false;
-    std::string Got;
-    WaitUntil([&] {
-      const int32_t N = std::min<int32_t>(D_.InBuffUsed(), int32_t(Text.size() - Got.size()));
-      if (N > 0) {
-        std::string Part(size_t(N), '\0');
-        if (D_.GetBlock(Part.data(), uint32_t(N)) == N) Got += Part;
-      }
-      return Got.size() >= Text.size();
-    });
-    return Got == Text;
+    std::string Got(Text.size(), '\0');
+    return D_.PutString(Text) == 0 &&
+           WaitUntil([&] { return D_.InBuffUsed() >= int32_t(Got.size()); }) &&
+           D_.GetBlock(Got.data(), uint32_t(Got.size())) == int32_t(Got.size()) && Got == Text;
   }
 
  private:
@@ -83,20 +76,10 @@ class TProbe : public TLayer {
     Lines = New;
     ASSERT_TRUE(ReportDeviceEvents(Events));
   }
+  // The driver's error bits (CE_RXOVER .. CE_BREAK) are the line error bits.
   void ReportErrors(uint32_t Bits) {
-    static constexpr struct {
-      uint32_t Bit;
-      DWORD Driver;
-    } kErrors[] = {{leOverflow, CE_RXOVER},
-                   {leOverrun, CE_OVERRUN},
-                   {leParity, CE_RXPARITY},
-                   {leFraming, CE_FRAME},
-                   {leBreak, CE_BREAK}};
-    DWORD Driver = 0;
-    for (const auto& E : kErrors) {
-      if (Bits & E.Bit) Driver |= E.Driver;
-    }
-    Errors = Driver;
+    static_assert(CE_RXOVER == leOverflow && CE_FRAME == leFraming && CE_BREAK == leBreak);
+    Errors = Bits;
     ASSERT_TRUE(ReportDeviceEvents((Bits & leBreak) ? EV_BREAK | EV_ERR : EV_ERR));
   }
   std::atomic<uint8_t> Lines{0};

@@ -43,13 +43,8 @@ class TLine {
     return ioctl(P_.Pty.SlaveFd(), FIONREAD, &N) == 0 ? N : -1;
   }
   bool Carries(const std::string& Text) {
-    const int32_t Before = D().InBuffUsed();
-    P_.Pty.Write(Text.data(), Text.size());
-    if (!WaitUntil([&] { return D().InBuffUsed() >= Before + int32_t(Text.size()); })) return false;
-    std::vector<uint8_t> Skip(static_cast<size_t>(Before)), Got(Text.size());
-    if (Before > 0) D().GetBlock(Skip.data(), uint32_t(Before));
-    return D().GetBlock(Got.data(), uint32_t(Got.size())) == int32_t(Got.size()) &&
-           std::string(Got.begin(), Got.end()) == Text;
+    P_.Receive(Bytes(Text));
+    return P_.Get(uint32_t(Text.size())) == Bytes(Text);
   }
 
  private:
