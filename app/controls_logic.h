@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "download/content_type.h"
 
 // The bar counts in int; a larger value shows as the nearest one it can hold.
 constexpr int ToProgress(int64_t value) {
@@ -38,3 +42,7 @@ constexpr TButtonPlaces PlaceCaptionAndGlyph(int buttonWidth, int buttonHeight, 
 // not empty and its last character sorts after "." (UTF-8; any character
 // beyond ASCII sorts after it).
 std::string ErrorBoxText(std::string_view message);
+
+// The content type the radio buttons choose: the checked one's, the buttons
+// given in the layout's order (Form1Layout::Radios); none while none is checked.
+std::optional<ContentType> CheckedContentType(std::span<const bool> Checked);

@@ -3,6 +3,10 @@
 // takes its top 50 pixels.
 #pragma once
 
+#include <string_view>
+
+#include "app/application.h"
+
 namespace Form1Layout {
 
 struct TRect {
@@ -46,6 +50,11 @@ inline constexpr TRect URLLabel1{96, 344, 291, 37};
 inline constexpr char ConnectCaption[] = " Connect";
 inline constexpr char DisconnectCaption[] = " DisCnct";
 inline constexpr char ReceiveCaption[] = " Receive";
+// The link label shows the application's name and has no target, so a click
+// opens nothing.
+inline constexpr char LinkCaption[] = "TAVO Zedazi";
+inline constexpr char LinkTarget[] = "";
+static_assert(std::string_view(ApplicationTitle).starts_with(LinkCaption));
 
 // Keeps a window of Width x Height at the first position, moved in only as
 // far as needed to stay inside the screen's work area.

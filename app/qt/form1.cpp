@@ -93,7 +93,8 @@ TForm1::TForm1(QWidget* parent)
   ProgressBar1 = MakeChild<TSkinProgressBar>(area);
   Place(ProgressBar1, Form1Layout::ProgressBar1);
 
-  skinURLLabel1 = MakeChild<TSkinURLLabel>(area, title.left(title.indexOf(u" V")));
+  skinURLLabel1 = MakeChild<TSkinURLLabel>(area, FromUtf8(Form1Layout::LinkCaption));
+  skinURLLabel1->SetURL(FromUtf8(Form1Layout::LinkTarget));
   Place(skinURLLabel1, Form1Layout::URLLabel1);
 
   // Tab follows the reading order: the content type, Connect, Receive, the

@@ -1,12 +1,13 @@
 #include "app/win32/com_select_form.h"
 
 #include "app/win32/wide.h"
+#include "serial/ports/port_dialog_layout.h"
 #include "serial/ui/convert_error.h"
 
 namespace {
 
 constexpr wchar_t kClass[] = L"TComSelectForm";
-constexpr int kClientWidth = 220, kClientHeight = 131;
+using namespace PortDialogLayout;
 constexpr int kCombo = 100, kAbort = 1001;  // Escape's IDCANCEL answers nothing
 
 }  // namespace
@@ -31,35 +32,36 @@ void TComSelectForm::Create() {
   }();
   (void)atom;
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-  RECT r{0, 0, kClientWidth, kClientHeight};
+  RECT r{0, 0, ClientWidth, ClientHeight};
   AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME);
   const int w = r.right - r.left, h = r.bottom - r.top;
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  wnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClass, L"Select Port", style,
+  wnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClass, Wide(Caption).c_str(), style,
                          work.left + (work.right - work.left - w) / 2,
                          work.top + (work.bottom - work.top - h) / 2, w, h, owner_, nullptr,
                          GetModuleHandleW(nullptr), this);
-  font_ =
-      CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
-  auto child = [this](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w,
-                      int h, int id) {
-    HWND c = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, wnd_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             GetModuleHandleW(nullptr), nullptr);
+  font_ = CreateFontW(-FontPixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                      DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+  auto child = [this](const wchar_t* cls, const char* text, DWORD style, TRect r, int id) {
+    HWND c =
+        CreateWindowExW(0, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, r.Left, r.Top,
+                        r.Width, r.Height, wnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                        GetModuleHandleW(nullptr), nullptr);
     SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     return c;
   };
   // Creation order is the tab order: OK, Cancel, then the list.
-  child(L"STATIC", L"", SS_SUNKEN, 8, 8, 201, 42, -1);
-  child(L"STATIC", L"The configured serial port is not valid.", 0, 18, 14, 176, 13, -1);
-  child(L"STATIC", L"Please choose another port.", 0, 18, 30, 133, 13, -1);
-  device_ = child(L"STATIC", L"", SS_ENDELLIPSIS | SS_NOPREFIX, 10, 51, 199, 13, -1);
-  HWND ok = child(L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 8, 95, 85, 27, IDOK);
-  child(L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, 124, 95, 85, 27, kAbort);
-  combo_ =
-      child(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 8, 64, 201, 200, kCombo);
+  child(L"STATIC", "", SS_SUNKEN, Bevel1, -1);
+  child(L"STATIC", Label1Text, 0, Label1, -1);
+  child(L"STATIC", Label2Text, 0, Label2, -1);
+  device_ = child(L"STATIC", "", SS_ENDELLIPSIS | SS_NOPREFIX, DeviceLabel, -1);
+  HWND ok = child(L"BUTTON", OkText, WS_TABSTOP | BS_DEFPUSHBUTTON, OkBtn, IDOK);
+  child(L"BUTTON", CancelText, WS_TABSTOP | BS_PUSHBUTTON, AbortBtn, kAbort);
+  // The drop-down list's height is that of its open list.
+  combo_ = child(L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                 {PortsComboBox.Left, PortsComboBox.Top, PortsComboBox.Width, 200}, kCombo);
   // A held port is marked in the list itself; the choice is still its number.
   for (const TPortChoice& port : choices_.Ports) {
     const std::string entry = port.Held ? port.Text + "  (held)" : port.Text;

@@ -18,8 +18,6 @@ namespace {
 
 constexpr wchar_t kClass[] = L"TForm1";
 constexpr int kSpeedButton1 = 101, kSpeedButton2 = 102, kRadioFirst = 111;
-// The link's target; blank, so a click opens nothing.
-constexpr char kLinkTarget[] = "";
 
 using namespace Form1Layout;
 
@@ -234,11 +232,7 @@ void TForm1::ProgressStepBy(int Delta) {
 }
 
 std::optional<ContentType> TForm1::CheckedContentType() const {
-  const ContentType types[] = {ContentType::ctChannels, ContentType::ctLogo, ContentType::ctData,
-                               ContentType::ctNetConfig};
-  for (std::size_t i = 0; i < checked_.size(); ++i)
-    if (checked_[i]) return types[i];
-  return std::nullopt;
+  return ::CheckedContentType(checked_);
 }
 
 void TForm1::MemoClear() {
@@ -446,9 +440,8 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
           PostMessageW(wnd_, WM_CLOSE, 0, 0);
           break;
         case htLink:
-          if (std::string_view(kLinkTarget).find_first_not_of(' ') != std::string_view::npos)
-            ShellExecuteW(wnd_, L"open", Wide(kLinkTarget).c_str(), nullptr, nullptr,
-                          SW_SHOWNORMAL);
+          if (std::string_view(LinkTarget).find_first_not_of(' ') != std::string_view::npos)
+            ShellExecuteW(wnd_, L"open", Wide(LinkTarget).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
           break;
         case htNone:
           break;

@@ -228,9 +228,8 @@ void TForm1::PaintControls(HDC Dc) {
        bar, DT_CENTER | DT_VCENTER);
 
   // The link label: blue, red while the mouse is over it.
-  const std::string title = ApplicationTitle;
-  Text(Dc, linkFont_, hot_ == htLink ? SkinColours::LinkHover : SkinColours::LinkText,
-       title.substr(0, title.find(" V")), At(o, URLLabel1), DT_CENTER | DT_VCENTER);
+  Text(Dc, linkFont_, hot_ == htLink ? SkinColours::LinkHover : SkinColours::LinkText, LinkCaption,
+       At(o, URLLabel1), DT_CENTER | DT_VCENTER);
 }
 
 void TForm1::DrawButton(const DRAWITEMSTRUCT& Item) {

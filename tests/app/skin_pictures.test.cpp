@@ -16,6 +16,17 @@ QImage Painted(const QImage& image) {
   return image.convertToFormat(QImage::Format_ARGB32);
 }
 
+// The largest difference of any channel, alpha included, of two images of one size.
+int WorstChannelDifference(const QImage& a, const QImage& b) {
+  int worst = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      for (int shift : {0, 8, 16, 24})
+        worst = std::max(worst, std::abs(int(a.pixel(x, y) >> shift & 0xff) -
+                                         int(b.pixel(x, y) >> shift & 0xff)));
+  return worst;
+}
+
 TEST(SkinPictures, AreWhatThePainterDraws) {
   struct Case {
     const char* name;
@@ -36,9 +47,14 @@ TEST(SkinPictures, AreWhatThePainterDraws) {
     for (int s = 0; s < tsCount; ++s)
       cases.push_back({"title button", TitleButtonPictures[k][s],
                        Painted(TSkinTheme::TitleButton(kinds[k], states[s]).toImage())});
-  for (const Case& c : cases)
-    EXPECT_EQ(ToQImage(c.data.Pixels()), c.painted)
+  // Within one level: the toolkit's blending rounds differently on some
+  // processors (its vector paths), while a changed painter moves far more.
+  for (const Case& c : cases) {
+    const QImage stored = ToQImage(c.data.Pixels());
+    ASSERT_EQ(stored.size(), c.painted.size()) << c.name;
+    EXPECT_LE(WorstChannelDifference(stored, c.painted), 1)
         << c.name << ": run zedazi-skin-pictures app/graphics/skin_pictures_data.cpp";
+  }
 }
 
 // The banner as another front-end stretches it stays within a few levels of
