@@ -74,8 +74,7 @@ std::vector<TAccessibleItem> TForm1::AccessibleItems() const {
   const std::string caption = std::to_string(ProgressPercent(position_, min_, max_)) + "%";
   part(roProgress, ROLE_SYSTEM_PROGRESSBAR, caption, At(o, ProgressBar1), STATE_SYSTEM_READONLY)
       ->Value = Wide(caption);
-  const std::string title = ApplicationTitle;
-  part(roLink, ROLE_SYSTEM_LINK, title.substr(0, title.find(" V")), At(o, URLLabel1),
+  part(roLink, ROLE_SYSTEM_LINK, LinkCaption, At(o, URLLabel1),
        STATE_SYSTEM_LINKED | (hot_ == htLink ? STATE_SYSTEM_HOTTRACKED : 0))
       ->Action = L"Jump";
   return items;
