@@ -62,7 +62,8 @@ void MakeAccessibleButton(HWND Button, const bool* Checked = nullptr);
 // The read-only log area: text whose value is the log.
 void MakeAccessibleLog(HWND Edit);
 
-// Where an object and its children are, as NotifyWinEvent names them.
+// The child id of item Index of the window's client object, as VARIANTs and
+// NotifyWinEvent name it (0 is the object itself).
 inline constexpr LONG ChildIdOf(std::size_t ItemIndex) {
   return LONG(ItemIndex) + 1;
 }
