@@ -13,13 +13,14 @@
 #include "app/form1_commands.h"
 #include "app/form1_layout.h"
 #include "app/graphics/bitmap.h"
+#include "app/win32/accessible.h"
 #include "app/win32/windows_api.h"
 #include "download/content_type.h"
 #include "serial/component/com_port.h"
 
 class TWindowView;
 
-class TForm1 : private TForm1Controls {
+class TForm1 : private TForm1Controls, private TAccessibleParts {
  public:
   TForm1();
   ~TForm1() override;
@@ -48,8 +49,31 @@ class TForm1 : private TForm1Controls {
   void ShowException(const std::string& Message);
   void ToggleMaximized();
   void ShowWindowMenu(POINT At);
+  void ShowWindowMenuAtButton();  // under the title bar's menu button
   THot HitTest(POINT Client) const;
   POINT Origin() const;  // where the designed client area sits in the window
+
+  // What a screen reader reads (form1_accessible.cpp): the parts in reading
+  // order, the child windows among them.
+  enum TReadingOrder : std::size_t {
+    roTitle,
+    roMenu,
+    roMinimize,
+    roMaximize,
+    roClose,
+    roBanner,
+    roTypes,
+    roConnect,
+    roReceive,
+    roLog,
+    roProgress,
+    roLink,
+    roCount
+  };
+  std::vector<TAccessibleItem> AccessibleItems() const override;
+  LRESULT AnswerGetObject(WPARAM WParam, LPARAM LParam);
+  // Tells readers a part changed (EVENT_OBJECT_NAMECHANGE, ...).
+  void TellReaders(DWORD Event, TReadingOrder Part) const;
 
   // Painting (form1_paint.cpp).
   void Paint(HDC Dc);
@@ -83,6 +107,7 @@ class TForm1 : private TForm1Controls {
   HFONT titleFont_ = nullptr, groupFont_ = nullptr, buttonFont_ = nullptr, logFont_ = nullptr,
         linkFont_ = nullptr, windowFont_ = nullptr;
   HBRUSH memoBrush_ = nullptr;
+  std::unique_ptr<TAccessibleWindow> accessible_;  // made when a reader first asks
 
   // Declared after the port, so that they go first; the task in the commands
   // goes before the view it reports to.
