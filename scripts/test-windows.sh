@@ -4,7 +4,8 @@
 # serves a Linux pseudo-terminal that a temporary Wine prefix knows as COM7
 # (a dosdevices link), so the receiver goes through the Win32 device layer.
 # Then the window, zedazi.exe, walked through by a user under Wine and an X
-# server (tests/win32/desktop_walk.sh) and measured at four display scales
+# server (tests/win32/desktop_walk.sh), read as a screen reader reads it
+# (tests/win32/a11y_walk.sh) and measured at four display scales
 # (tests/win32/scale_walk.sh), and last the installer
 # (scripts/package-windows.sh) in the same prefix.
 # Usage: scripts/test-windows.sh [--unit-only | --desktop-only | --installer-only]
@@ -119,8 +120,17 @@ test_desktop() {
   grep -E '^scale' "$work/scale.log"
   wineserver -p >>"$work/wineserver.log" 2>&1
 }
+# The window as a screen reader reads it (tests/win32/a11y_walk.sh).
+test_a11y() {
+  echo "== Accessibility"
+  "$root/tests/win32/a11y_walk.sh" "$win/app/zedazi.exe" "$win/tests/win32/a11y_walk.exe" \
+    "$boxsim" >"$work/a11y.log" 2>&1 ||
+    { cat "$work/a11y.log" >&2; echo "test-windows: the accessibility walk failed" >&2; exit 1; }
+  grep -E '^(tree|tab|rename|progress):' "$work/a11y.log"
+}
 if [ "$mode" = desktop ]; then
   test_desktop
+  test_a11y
   echo "test-windows: desktop passed in $(($(date +%s) - started)) s"
   exit 0
 fi
@@ -250,6 +260,7 @@ echo "refusal: exit code 1, no file, refusal logged"
 downloads=$((downloads + 1))
 
 test_desktop
+test_a11y
 passed="$tests unit tests, $downloads downloads, the desktop walk and the installer"
 if [ -f "$msi" ]; then
   test_installer

@@ -6,6 +6,7 @@
 
 #include <exception>
 
+#include "app/accessible_names.h"
 #include "app/application.h"
 #include "app/controls_logic.h"
 #include "app/graphics/glyph_data.h"
@@ -22,6 +23,8 @@ constexpr int kSpeedButton1 = 101, kSpeedButton2 = 102, kRadioFirst = 111;
 // The log's edit control inside its frame, and the room a radio button keeps
 // beside and under its caption, in 96-DPI units.
 constexpr int kLogInset = 2, kRadioTextPad = 2, kRadioRowPad = 4;
+// Between the title and the window menu's button.
+constexpr int kTitleTextGap = 8;
 
 using namespace Form1Layout;
 
@@ -99,20 +102,27 @@ void TForm1::Show(int CmdShow) {
 }
 
 void TForm1::CreateControls() {
+  // Created in reading order, which is the order of Tab: the content types
+  // (one stop, a group the arrow keys move in), Connect, Receive, the log.
+  for (std::size_t i = 0; i < radios_.size(); ++i) {
+    radios_[i] = Child(wnd_, L"BUTTON", BS_OWNERDRAW | (i == 0 ? WS_GROUP | WS_TABSTOP : 0),
+                       kRadioFirst + int(i));
+    SetWindowTextW(radios_[i], Wide(Radios[i].Caption).c_str());
+    MakeAccessibleButton(radios_[i], &checked_[i]);
+  }
+  button1_ = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_GROUP | WS_TABSTOP, kSpeedButton1);
+  button2_ = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, kSpeedButton2);
+  SetWindowTextW(button1_, Wide(caption1_).c_str());
+  SetWindowTextW(button2_, Wide(caption2_).c_str());
+  MakeAccessibleButton(button1_);
+  MakeAccessibleButton(button2_);
   memo_ = Child(
       wnd_, L"EDIT",
       WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL, 100);
   SendMessageW(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(logFont_.get()), FALSE);
   // No length limit: a long session's log must not stop growing.
   SendMessageW(memo_, EM_SETLIMITTEXT, 0, 0);
-  for (std::size_t i = 0; i < radios_.size(); ++i) {
-    radios_[i] = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, kRadioFirst + int(i));
-    SetWindowTextW(radios_[i], Wide(Radios[i].Caption).c_str());
-  }
-  button1_ = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, kSpeedButton1);
-  button2_ = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, kSpeedButton2);
-  SetWindowTextW(button1_, Wide(caption1_).c_str());
-  SetWindowTextW(button2_, Wide(caption2_).c_str());
+  MakeAccessibleLog(memo_);
   for (HWND button : {button1_, button2_}) SetWindowSubclass(button, SecondClickIsAClick, 0, 0);
   for (HWND radio : radios_) SetWindowSubclass(radio, SecondClickIsAClick, 0, 0);
   Layout();
@@ -137,6 +147,11 @@ RECT TForm1::TitleButtonRect(int I, int Width) const {
   const int right = TitleRightMargin + I * (TitleButtonSize + TitleButtonGap);
   return {Width - Px(right + TitleButtonSize), Px(TitleButtonTop), Width - Px(right),
           Px(TitleButtonTop + TitleButtonSize)};
+}
+
+RECT TForm1::TitleTextRect(int Width) const {
+  const RECT menu = TitleButtonRect(3, Width);
+  return {Px(TitleTextLeft), menu.top, menu.left - Px(kTitleTextGap), menu.bottom};
 }
 
 void TForm1::Layout() {
@@ -220,6 +235,7 @@ void TForm1::ToggleMaximized() {
     maximized_ = false;
     SetWindowPos(wnd_, nullptr, normal_.left, normal_.top, Px(ClientWidth), Px(ClientHeight),
                  SWP_NOZORDER | SWP_NOACTIVATE);
+    TellReaders(EVENT_OBJECT_NAMECHANGE, roMaximize);  // "Maximize" again
     return;
   }
   GetWindowRect(wnd_, &normal_);
@@ -230,19 +246,37 @@ void TForm1::ToggleMaximized() {
   const RECT& a = mi.rcWork;
   SetWindowPos(wnd_, nullptr, a.left, a.top, a.right - a.left, a.bottom - a.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
+  TellReaders(EVENT_OBJECT_NAMECHANGE, roMaximize);  // now "Restore"
 }
 
 void TForm1::ShowWindowMenu(POINT At) {
   HMENU menu = CreatePopupMenu();
-  AppendMenuW(menu, MF_STRING | (maximized_ ? 0 : MF_GRAYED), SC_RESTORE, L"&Restore");
-  AppendMenuW(menu, MF_STRING, SC_MINIMIZE, L"Mi&nimize");
-  AppendMenuW(menu, MF_STRING | (maximized_ ? MF_GRAYED : 0), SC_MAXIMIZE, L"Ma&ximize");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, SC_CLOSE, L"&Close\tAlt+F4");
+  using AccessibleNames::TWindowCommand;
+  for (const auto& c : AccessibleNames::WindowCommands) {
+    if (c.Command == TWindowCommand::Close) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    const UINT id = c.Command == TWindowCommand::Restore    ? SC_RESTORE
+                    : c.Command == TWindowCommand::Minimize ? SC_MINIMIZE
+                    : c.Command == TWindowCommand::Maximize ? SC_MAXIMIZE
+                                                            : SC_CLOSE;
+    const bool grayed = (c.Command == TWindowCommand::Restore && !maximized_) ||
+                        (c.Command == TWindowCommand::Maximize && maximized_);
+    const std::string text =
+        *c.Shortcut ? std::string(c.MenuCaption) + "\t" + c.Shortcut : std::string(c.MenuCaption);
+    AppendMenuW(menu, MF_STRING | (grayed ? MF_GRAYED : 0), id, Wide(text).c_str());
+  }
   const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, At.x,
                                        At.y, 0, wnd_, nullptr));
   DestroyMenu(menu);
   if (cmd) PostMessageW(wnd_, WM_SYSCOMMAND, cmd, 0);
+}
+
+void TForm1::ShowWindowMenuAtButton() {
+  RECT r;
+  GetClientRect(wnd_, &r);
+  const RECT menu = TitleButtonRect(3, r.right);
+  POINT at{menu.left, menu.bottom};
+  ClientToScreen(wnd_, &at);
+  ShowWindowMenu(at);
 }
 
 TForm1::THot TForm1::HitTest(POINT P) const {
@@ -274,6 +308,7 @@ void TForm1::AddLine(const std::string& Line) {
 
 void TForm1::SetProgress(std::optional<int> Position, std::optional<int> Min,
                          std::optional<int> Max) {
+  const long long shown = ProgressPercent(position_, min_, max_);
   if (Position) position_ = *Position;
   if (Min) min_ = *Min;
   if (Max) max_ = *Max;
@@ -281,6 +316,10 @@ void TForm1::SetProgress(std::optional<int> Position, std::optional<int> Min,
   // Refreshed at once, as the task goes on only after the change shows.
   InvalidateRect(wnd_, &bar, FALSE);
   UpdateWindow(wnd_);
+  if (ProgressPercent(position_, min_, max_) != shown) {
+    TellReaders(EVENT_OBJECT_VALUECHANGE, roProgress);
+    TellReaders(EVENT_OBJECT_NAMECHANGE, roProgress);
+  }
 }
 
 void TForm1::ProgressStepBy(int Delta) {
@@ -308,6 +347,7 @@ void TForm1::ConnectGlyphChanged() {
 void TForm1::SetConnectCaption(std::string_view Caption) {
   caption1_ = Caption;
   SetWindowTextW(button1_, Wide(caption1_).c_str());
+  NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, button1_, OBJID_CLIENT, CHILDID_SELF);
   InvalidateRect(button1_, nullptr, FALSE);
   UpdateWindow(button1_);
 }
@@ -368,6 +408,21 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
   switch (Msg) {
     case WM_ERASEBKGND:
       return 1;  // the paint covers everything
+    case WM_GETOBJECT:
+      if (const LRESULT object = AnswerGetObject(WParam, LParam)) return object;
+      break;
+    case WM_NEXTDLGCTL: {
+      // Tab and the arrow keys from a control that asks, as a dialog moves them:
+      // an arrow onto a content type chooses it.
+      HWND next = LOWORD(LParam) ? reinterpret_cast<HWND>(WParam)
+                                 : GetNextDlgTabItem(wnd_, GetFocus(), WParam != 0);
+      if (!next) return 0;
+      SetFocus(next);
+      if (LOWORD(LParam) && GetDlgCtrlID(next) >= kRadioFirst &&
+          GetDlgCtrlID(next) < kRadioFirst + int(radios_.size()))
+        SendMessageW(next, BM_CLICK, 0, 0);
+      return 0;
+    }
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(wnd_, &ps);
@@ -453,15 +508,9 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       InvalidateRect(wnd_, nullptr, FALSE);
       if (was == htNone || HitTest({GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)}) != was) return 0;
       switch (was) {
-        case htMenu: {
-          RECT r;
-          GetClientRect(wnd_, &r);
-          const RECT menu = TitleButtonRect(3, r.right);
-          POINT at{menu.left, menu.bottom};
-          ClientToScreen(wnd_, &at);
-          ShowWindowMenu(at);
+        case htMenu:
+          ShowWindowMenuAtButton();
           break;
-        }
         case htMinimize:
           ShowWindow(wnd_, SW_MINIMIZE);
           break;
@@ -509,10 +558,15 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
         RunCommand(&TForm1Commands::SpeedButton2Click);
       } else if (id >= kRadioFirst && id < kRadioFirst + int(radios_.size())) {
         // Selecting one unselects the others; there is no way back to none.
+        // The chosen one is the group's stop for Tab.
         for (std::size_t i = 0; i < checked_.size(); ++i) {
           const bool now = int(i) == id - kRadioFirst;
-          if (checked_[i] != now) InvalidateRect(radios_[i], nullptr, FALSE);
+          const LONG style = GetWindowLongW(radios_[i], GWL_STYLE);
+          SetWindowLongW(radios_[i], GWL_STYLE, now ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+          if (checked_[i] == now) continue;
           checked_[i] = now;
+          InvalidateRect(radios_[i], nullptr, FALSE);
+          NotifyWinEvent(EVENT_OBJECT_STATECHANGE, radios_[i], OBJID_CLIENT, CHILDID_SELF);
         }
       }
       return 0;
@@ -528,6 +582,11 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       }
       break;
     case WM_SYSCOMMAND:
+      // Alt+Space: the skin's window menu, as its button opens it.
+      if ((WParam & 0xfff0) == SC_KEYMENU && LParam == ' ') {
+        ShowWindowMenuAtButton();
+        return 0;
+      }
       // The window menu's and the taskbar's maximise and restore.
       if ((WParam & 0xfff0) == SC_MAXIMIZE && !maximized_) {
         ToggleMaximized();
@@ -544,6 +603,7 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       DestroyWindow(wnd_);
       return 0;
     case WM_DESTROY:
+      accessible_.reset();  // a reader that still holds it is told it is gone
       PostQuitMessage(0);
       return 0;
   }

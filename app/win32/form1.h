@@ -15,6 +15,7 @@
 #include "app/form1_layout.h"
 #include "app/graphics/bitmap.h"
 #include "app/graphics/skin_pictures.h"
+#include "app/win32/accessible.h"
 #include "app/win32/dpi.h"
 #include "app/win32/windows_api.h"
 #include "download/content_type.h"
@@ -22,7 +23,7 @@
 
 class TWindowView;
 
-class TForm1 : private TForm1Controls {
+class TForm1 : private TForm1Controls, private TAccessibleParts {
  public:
   TForm1();
   ~TForm1() override;
@@ -51,10 +52,12 @@ class TForm1 : private TForm1Controls {
   void ShowException(const std::string& Message);
   void ToggleMaximized();
   void ShowWindowMenu(POINT At);
+  void ShowWindowMenuAtButton();  // under the title bar's menu button
   THot HitTest(POINT Client) const;
   POINT Origin() const;  // where the designed client area sits in the window
   // Title bar button I (0 is the rightmost) in a client area Width pixels wide.
   RECT TitleButtonRect(int I, int Width) const;
+  RECT TitleTextRect(int Width) const;  // the title, left of the buttons
   void Layout();
 
   // The scale (dpi.h): 96-DPI units to pixels at the window's DPI.
@@ -63,6 +66,28 @@ class TForm1 : private TForm1Controls {
   // Fonts and pictures made for Dpi, the children placed, the window repainted.
   void ApplyDpi(UINT Dpi);
   void DpiChanged(UINT Dpi, const RECT& Suggested);
+
+  // What a screen reader reads (form1_accessible.cpp): the parts in reading
+  // order, the child windows among them.
+  enum TReadingOrder : std::size_t {
+    roTitle,
+    roMenu,
+    roMinimize,
+    roMaximize,
+    roClose,
+    roBanner,
+    roTypes,
+    roConnect,
+    roReceive,
+    roLog,
+    roProgress,
+    roLink,
+    roCount
+  };
+  std::vector<TAccessibleItem> AccessibleItems() const override;
+  LRESULT AnswerGetObject(WPARAM WParam, LPARAM LParam);
+  // Tells readers a part changed (EVENT_OBJECT_NAMECHANGE, ...).
+  void TellReaders(DWORD Event, TReadingOrder Part) const;
 
   // Painting (form1_paint.cpp).
   void Paint(HDC Dc);
@@ -110,6 +135,7 @@ class TForm1 : private TForm1Controls {
     TPixels StretchedMiddle;  // the middle over the gap it last filled
   } pictures_;
   HBRUSH memoBrush_ = nullptr;
+  std::unique_ptr<TAccessibleWindow> accessible_;  // made when a reader first asks
 
   // Declared after the port, so that they go first; the task in the commands
   // goes before the view it reports to.

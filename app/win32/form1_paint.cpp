@@ -20,7 +20,6 @@ constexpr int kLine = 1;           // frames and borders
 constexpr int kLogRadius = 4;      // the log's frame
 constexpr int kPanelRadius = 5;    // the radio group, the progress bar, the buttons
 constexpr int kProgressInset = 2;  // the fill inside the progress bar's track
-constexpr int kTitleTextGap = 8;   // between the title and the window menu button
 
 COLORREF Ref(TRgb c) {
   return RGB(c.R, c.G, c.B);
@@ -211,9 +210,7 @@ void TForm1::PaintTitleBar(HDC Dc, int Width) {
   const int mid =
       Px(TitleButtonTop) + (Px(TitleButtonTop + TitleButtonSize) - Px(TitleButtonTop)) / 2;
   DrawPixels(Dc, p.Icon, Px(TitleIconLeft), mid - p.Icon.Height / 2);
-  const RECT menu = TitleButtonRect(3, Width);
-  Text(Dc, titleFont_.get(), SkinColours::Accent, ApplicationTitle,
-       {Px(TitleTextLeft), menu.top, menu.left - Px(kTitleTextGap), menu.bottom},
+  Text(Dc, titleFont_.get(), SkinColours::Accent, ApplicationTitle, TitleTextRect(Width),
        DT_LEFT | DT_VCENTER);
 
   // Right to left: close, maximise, minimise, window menu.
