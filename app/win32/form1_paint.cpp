@@ -28,9 +28,10 @@ COLORREF Ref(TRgb c) {
 // A face the system has itself: one it substitutes for the name reads back
 // under another.
 bool Installed(const std::wstring& Face) {
-  HFONT font =
-      CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, Face.c_str());
+  constexpr int kProbePixels = 12;  // any size names the face
+  HFONT font = CreateFontW(-kProbePixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                           Face.c_str());
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, font);
   wchar_t got[LF_FACESIZE] = {};
