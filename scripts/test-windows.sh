@@ -4,8 +4,9 @@
 # serves a Linux pseudo-terminal that a temporary Wine prefix knows as COM7
 # (a dosdevices link), so the receiver goes through the Win32 device layer.
 # Then the window, zedazi.exe, walked through by a user under Wine and an X
-# server (tests/win32/desktop_walk.sh) and read as a screen reader reads it
-# (tests/win32/a11y_walk.sh), and last the installer
+# server (tests/win32/desktop_walk.sh), read as a screen reader reads it
+# (tests/win32/a11y_walk.sh) and measured at four display scales
+# (tests/win32/scale_walk.sh), and last the installer
 # (scripts/package-windows.sh) in the same prefix.
 # Usage: scripts/test-windows.sh [--unit-only | --desktop-only | --installer-only]
 set -euo pipefail
@@ -51,6 +52,7 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/zedazi-wine-XXXXXX")
 box_pid=
 echo_pid=
+xvfb_pid=
 stop_box() {
   if [ -n "$box_pid" ]; then
     kill "$box_pid" 2>/dev/null || true
@@ -62,9 +64,23 @@ cleanup() {
   stop_box
   [ -z "$echo_pid" ] || kill -- "-$echo_pid" 2>/dev/null || true
   WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The window tests and the walks need an X server: without a display, one for
+# the whole run, at the size the walks expect.
+if [ "$mode" != installer ] && [ -z "${DISPLAY:-}" ]; then
+  Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 200); do
+    [ -s "$work/display" ] && break
+    sleep 0.05
+  done
+  [ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "test-windows: no X server" >&2; exit 1; }
+  export DISPLAY=:$(cat "$work/display")
+fi
 
 # No menu entries in the user's desktop for what is installed in the prefix.
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -95,6 +111,14 @@ test_desktop() {
     >"$work/pictures.log" 2>&1 ||
     { cat "$work/pictures.log" >&2; echo "test-windows: the skin differs from the Linux window's" >&2; exit 1; }
   echo "pictures: title bar, banner, glyphs and frame match the Linux window ($(grep -c ': ok$' "$work/pictures.log") regions)"
+  # The window and the port dialog at 100 to 200 %; it restarts the server
+  # at each scale, so the quiet one comes back after it.
+  "$root/tests/win32/scale_walk.sh" "$win/app/zedazi.exe" "$grab" \
+    --shots "$root/build/windows/shots" \
+    --test "$win/tests/win32/window/win32_window_form1_scale_test.exe" >"$work/scale.log" 2>&1 ||
+    { cat "$work/scale.log" >&2; echo "test-windows: the scale walk failed" >&2; exit 1; }
+  grep -E '^scale' "$work/scale.log"
+  wineserver -p >>"$work/wineserver.log" 2>&1
 }
 # The window as a screen reader reads it (tests/win32/a11y_walk.sh).
 test_a11y() {

@@ -1,5 +1,6 @@
 #include "app/win32/form1.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -10,6 +11,7 @@
 #include "app/controls_logic.h"
 #include "app/graphics/glyph_data.h"
 #include "app/skin_colours.h"
+#include "app/win32/dpi.h"
 #include "app/win32/wide.h"
 #include "app/win32/window_view.h"
 #include "download/task_state.h"
@@ -18,6 +20,11 @@ namespace {
 
 constexpr wchar_t kClass[] = L"TForm1";
 constexpr int kSpeedButton1 = 101, kSpeedButton2 = 102, kRadioFirst = 111;
+// The log's edit control inside its frame, and the room a radio button keeps
+// beside and under its caption, in 96-DPI units.
+constexpr int kLogInset = 2, kRadioTextPad = 2, kRadioRowPad = 4;
+// Between the title and the window menu's button.
+constexpr int kTitleTextGap = 8;
 
 using namespace Form1Layout;
 
@@ -25,6 +32,13 @@ HWND Child(HWND Parent, const wchar_t* Class, DWORD Style, int Id) {
   return CreateWindowExW(0, Class, L"", WS_CHILD | WS_VISIBLE | Style, 0, 0, 0, 0, Parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)),
                          GetModuleHandleW(nullptr), nullptr);
+}
+
+// An owner-drawn button turns a quick second click into a double click and no
+// click. Pressed and released like the first, it is a second command.
+LRESULT CALLBACK SecondClickIsAClick(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam, UINT_PTR,
+                                     DWORD_PTR) {
+  return DefSubclassProc(Wnd, Msg == WM_LBUTTONDBLCLK ? WM_LBUTTONDOWN : Msg, WParam, LParam);
 }
 
 }  // namespace
@@ -50,30 +64,35 @@ TForm1::TForm1()
     return RegisterClassExW(&wc);
   }();
   (void)atom;
-  MakeFonts();
   memoBrush_ = CreateSolidBrush(RGB(255, 255, 255));
 
-  // The first position, moved in only as far as a smaller screen needs.
-  MONITORINFO mi{};
-  mi.cbSize = sizeof mi;
-  GetMonitorInfoW(MonitorFromPoint(POINT{FirstLeft, FirstTop}, MONITOR_DEFAULTTOPRIMARY), &mi);
-  const RECT& a = mi.rcWork;
-  const TPoint at =
-      FirstPosition(ClientWidth, ClientHeight, {a.left, a.top, a.right - a.left, a.bottom - a.top});
-  // No system frame: the skin draws its own title bar and border.
+  // No system frame: the skin draws its own title bar and border. Placed and
+  // sized below, once its DPI is known.
   wnd_ = CreateWindowExW(WS_EX_APPWINDOW, kClass, Wide(ApplicationTitle).c_str(),
                          WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
-                         at.X, at.Y, ClientWidth, ClientHeight, nullptr, nullptr,
+                         FirstLeft, FirstTop, ClientWidth, ClientHeight, nullptr, nullptr,
                          GetModuleHandleW(nullptr), this);
   if (!wnd_) throw std::runtime_error("The main window could not be created");
+  dpi_ = WindowDpi(wnd_);
+  MakeFonts();
+  MakePictures();
   CreateControls();
+
+  // The first position, moved in only as far as a smaller screen needs.
+  const int width = Px(ClientWidth), height = Px(ClientHeight);
+  const POINT first{Px(FirstLeft), Px(FirstTop)};
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromPoint(first, MONITOR_DEFAULTTOPRIMARY), &mi);
+  const RECT& a = mi.rcWork;
+  const TPoint at = KeepInside({first.x, first.y}, width, height,
+                               {a.left, a.top, a.right - a.left, a.bottom - a.top});
+  SetWindowPos(wnd_, nullptr, at.X, at.Y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   commands_->InitPort();
 }
 
 TForm1::~TForm1() {
   if (wnd_) DestroyWindow(wnd_);
-  for (HFONT f : {titleFont_, groupFont_, buttonFont_, logFont_, linkFont_, windowFont_})
-    if (f) DeleteObject(f);
   if (memoBrush_) DeleteObject(memoBrush_);
 }
 
@@ -100,18 +119,96 @@ void TForm1::CreateControls() {
   memo_ = Child(
       wnd_, L"EDIT",
       WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL, 100);
-  SendMessageW(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(logFont_), FALSE);
+  SendMessageW(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(logFont_.get()), FALSE);
   // No length limit: a long session's log must not stop growing.
   SendMessageW(memo_, EM_SETLIMITTEXT, 0, 0);
   MakeAccessibleLog(memo_);
-  // The children sit at their designed places around the origin.
-  SendMessageW(wnd_, WM_SIZE, 0, 0);
+  for (HWND button : {button1_, button2_}) SetWindowSubclass(button, SecondClickIsAClick, 0, 0);
+  for (HWND radio : radios_) SetWindowSubclass(radio, SecondClickIsAClick, 0, 0);
+  Layout();
+}
+
+int TForm1::Px(int Units) const {
+  return ToPixels(Units, dpi_);
+}
+
+RECT TForm1::Px(TRect R, POINT At) const {
+  return ToPixels(R, dpi_, At);
 }
 
 POINT TForm1::Origin() const {
   RECT r;
   GetClientRect(wnd_, &r);
-  return {std::max(0L, (r.right - ClientWidth) / 2), std::max(0L, (r.bottom - ClientHeight) / 2)};
+  return {std::max(0L, (r.right - Px(ClientWidth)) / 2),
+          std::max(0L, (r.bottom - Px(ClientHeight)) / 2)};
+}
+
+RECT TForm1::TitleButtonRect(int I, int Width) const {
+  const int right = TitleRightMargin + I * (TitleButtonSize + TitleButtonGap);
+  return {Width - Px(right + TitleButtonSize), Px(TitleButtonTop), Width - Px(right),
+          Px(TitleButtonTop + TitleButtonSize)};
+}
+
+RECT TForm1::TitleTextRect(int Width) const {
+  const RECT menu = TitleButtonRect(3, Width);
+  return {Px(TitleTextLeft), menu.top, menu.left - Px(kTitleTextGap), menu.bottom};
+}
+
+void TForm1::Layout() {
+  // The children sit at their designed places around the origin.
+  if (!memo_) return;
+  const POINT o = Origin();
+  auto place = [](HWND c, const RECT& r) {
+    MoveWindow(c, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  };
+  place(memo_, Px({Memo1.Left + kLogInset, Memo1.Top + kLogInset, Memo1.Width - 2 * kLogInset,
+                   Memo1.Height - 2 * kLogInset},
+                  o));
+  place(button1_, Px(SpeedButton1, o));
+  place(button2_, Px(SpeedButton2, o));
+  HDC dc = GetDC(wnd_);
+  HGDIOBJ old = SelectObject(dc, groupFont_.get());
+  for (std::size_t i = 0; i < radios_.size(); ++i) {
+    // Sized to its caption: indicator, gap, text.
+    SIZE text{};
+    const std::wstring caption = Wide(Radios[i].Caption);
+    GetTextExtentPoint32W(dc, caption.c_str(), int(caption.size()), &text);
+    const RECT at = Px({RadioGroup.Left + RadioLeft, RadioGroup.Top + Radios[i].Top, 0, 0}, o);
+    place(radios_[i],
+          {at.left, at.top, at.left + Px(RadioIndicator + RadioGap) + text.cx + Px(kRadioTextPad),
+           at.top + std::max<int>(Px(RadioIndicator), text.cy) + Px(kRadioRowPad)});
+  }
+  SelectObject(dc, old);
+  ReleaseDC(wnd_, dc);
+  InvalidateRect(wnd_, nullptr, FALSE);
+}
+
+void TForm1::ApplyDpi(UINT Dpi) {
+  dpi_ = Dpi;
+  MakeFonts();
+  MakePictures();
+  Layout();
+  for (HWND c : {memo_, button1_, button2_}) InvalidateRect(c, nullptr, TRUE);
+  for (HWND c : radios_) InvalidateRect(c, nullptr, TRUE);
+}
+
+void TForm1::DpiChanged(UINT Dpi, const RECT& Suggested) {
+  ApplyDpi(Dpi);
+  if (maximized_) {
+    // Still filling the work area, now of the monitor it moved to; restored,
+    // it takes the size of the new scale.
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    if (GetMonitorInfoW(MonitorFromRect(&Suggested, MONITOR_DEFAULTTONEAREST), &mi)) {
+      const RECT& a = mi.rcWork;
+      SetWindowPos(wnd_, nullptr, a.left, a.top, a.right - a.left, a.bottom - a.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return;
+  }
+  // Where the system suggests, at the designed size for the new scale.
+  SetWindowPos(wnd_, nullptr, Suggested.left, Suggested.top, Px(ClientWidth), Px(ClientHeight),
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm1::RunCommand(void (TForm1Commands::*Command)()) {
@@ -134,9 +231,10 @@ void TForm1::ToggleMaximized() {
   // same way with or without a window manager to ask (under Wine there may be
   // none).
   if (maximized_) {
+    // Back where it was, at the designed size for the scale it has now.
     maximized_ = false;
-    SetWindowPos(wnd_, nullptr, normal_.left, normal_.top, normal_.right - normal_.left,
-                 normal_.bottom - normal_.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(wnd_, nullptr, normal_.left, normal_.top, Px(ClientWidth), Px(ClientHeight),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     TellReaders(EVENT_OBJECT_NAMECHANGE, roMaximize);  // "Maximize" again
     return;
   }
@@ -175,8 +273,8 @@ void TForm1::ShowWindowMenu(POINT At) {
 void TForm1::ShowWindowMenuAtButton() {
   RECT r;
   GetClientRect(wnd_, &r);
-  POINT at{r.right - TitleRightMargin - 4 * TitleButtonSize - 3 * TitleButtonGap,
-           TitleButtonTop + TitleButtonSize};
+  const RECT menu = TitleButtonRect(3, r.right);
+  POINT at{menu.left, menu.bottom};
   ClientToScreen(wnd_, &at);
   ShowWindowMenu(at);
 }
@@ -184,28 +282,28 @@ void TForm1::ShowWindowMenuAtButton() {
 TForm1::THot TForm1::HitTest(POINT P) const {
   RECT r;
   GetClientRect(wnd_, &r);
-  if (P.y >= TitleButtonTop && P.y < TitleButtonTop + TitleButtonSize) {
-    // Right to left: close, maximise, minimise, window menu.
-    const THot order[] = {htClose, htMaximize, htMinimize, htMenu};
-    int x = r.right - TitleRightMargin - TitleButtonSize;
-    for (THot h : order) {
-      if (P.x >= x && P.x < x + TitleButtonSize) return h;
-      x -= TitleButtonSize + TitleButtonGap;
-    }
+  // Right to left: close, maximise, minimise, window menu.
+  const THot order[] = {htClose, htMaximize, htMinimize, htMenu};
+  for (int i = 0; i < 4; ++i) {
+    const RECT b = TitleButtonRect(i, r.right);
+    if (PtInRect(&b, P)) return order[i];
   }
-  const POINT o = Origin();
-  if (P.x >= o.x + URLLabel1.Left && P.x < o.x + URLLabel1.Left + URLLabel1.Width &&
-      P.y >= o.y + URLLabel1.Top && P.y < o.y + URLLabel1.Top + URLLabel1.Height)
-    return htLink;
-  return htNone;
+  const RECT link = Px(URLLabel1, Origin());
+  return PtInRect(&link, P) ? htLink : htNone;
 }
 
 void TForm1::AddLine(const std::string& Line) {
+  DWORD start = 0, end = 0;
+  SendMessageW(memo_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   const int length = GetWindowTextLengthW(memo_);
   const std::wstring text = (length > 0 ? L"\r\n" : L"") + Wide(Line);
   SendMessageW(memo_, EM_SETSEL, WPARAM(length), LPARAM(length));
   SendMessageW(memo_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-  SendMessageW(memo_, EM_SCROLLCARET, 0, 0);
+  // The user's selection stays where it was; a bare caret at the end follows
+  // the text.
+  if (start != end || int(end) != length) SendMessageW(memo_, EM_SETSEL, start, end);
+  // The new line shows, wherever the selection is.
+  SendMessageW(memo_, EM_LINESCROLL, 0, SendMessageW(memo_, EM_GETLINECOUNT, 0, 0));
 }
 
 void TForm1::SetProgress(std::optional<int> Position, std::optional<int> Min,
@@ -214,10 +312,7 @@ void TForm1::SetProgress(std::optional<int> Position, std::optional<int> Min,
   if (Position) position_ = *Position;
   if (Min) min_ = *Min;
   if (Max) max_ = *Max;
-  const POINT o = Origin();
-  RECT bar{o.x + ProgressBar1.Left, o.y + ProgressBar1.Top,
-           o.x + ProgressBar1.Left + ProgressBar1.Width,
-           o.y + ProgressBar1.Top + ProgressBar1.Height};
+  const RECT bar = Px(ProgressBar1, Origin());
   // Refreshed at once, as the task goes on only after the change shows.
   InvalidateRect(wnd_, &bar, FALSE);
   UpdateWindow(wnd_);
@@ -244,6 +339,7 @@ void TForm1::MemoSetText(std::string_view Text) {
 }
 
 void TForm1::ConnectGlyphChanged() {
+  MakeGlyphs();
   InvalidateRect(button1_, nullptr, FALSE);
   UpdateWindow(button1_);
 }
@@ -334,28 +430,12 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       EndPaint(wnd_, &ps);
       return 0;
     }
-    case WM_SIZE: {
-      const POINT o = Origin();
-      auto place = [&](HWND c, TRect r) {
-        MoveWindow(c, o.x + r.Left, o.y + r.Top, r.Width, r.Height, TRUE);
-      };
-      place(memo_, {Memo1.Left + 2, Memo1.Top + 2, Memo1.Width - 4, Memo1.Height - 4});
-      place(button1_, SpeedButton1);
-      place(button2_, SpeedButton2);
-      for (std::size_t i = 0; i < radios_.size(); ++i) {
-        // Sized to its caption: indicator, gap, text.
-        HDC dc = GetDC(wnd_);
-        HGDIOBJ old = SelectObject(dc, groupFont_);
-        SIZE text{};
-        const std::wstring caption = Wide(Radios[i].Caption);
-        GetTextExtentPoint32W(dc, caption.c_str(), int(caption.size()), &text);
-        SelectObject(dc, old);
-        ReleaseDC(wnd_, dc);
-        place(radios_[i], {RadioGroup.Left + RadioLeft, RadioGroup.Top + Radios[i].Top,
-                           RadioIndicator + RadioGap + text.cx + 2,
-                           std::max<int>(RadioIndicator, text.cy) + 4});
-      }
-      InvalidateRect(wnd_, nullptr, FALSE);
+    case WM_SIZE:
+      Layout();
+      return 0;
+    case WM_DPICHANGED: {
+      const TDpiChange change = ReadDpiChange(WParam, LParam);
+      DpiChanged(change.Dpi, change.Suggested);
       return 0;
     }
     case WM_GETMINMAXINFO: {
@@ -367,14 +447,15 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
         mmi->ptMaxPosition = {mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top};
         mmi->ptMaxSize = {mi.rcWork.right - mi.rcWork.left, mi.rcWork.bottom - mi.rcWork.top};
       }
-      mmi->ptMinTrackSize = {ClientWidth, ClientHeight};
+      mmi->ptMinTrackSize = {Px(ClientWidth), Px(ClientHeight)};
       return 0;
     }
     case WM_NCHITTEST: {
       POINT p{GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)};
       ScreenToClient(wnd_, &p);
       // The title bar moves the window, but not while maximised.
-      if (p.y >= 0 && p.y < TitleBarHeight && HitTest(p) == htNone && !maximized_) return HTCAPTION;
+      if (p.y >= 0 && p.y < Px(TitleBarHeight) && HitTest(p) == htNone && !maximized_)
+        return HTCAPTION;
       return HTCLIENT;
     }
     case WM_NCLBUTTONDBLCLK:
@@ -385,7 +466,7 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       break;
     case WM_LBUTTONDBLCLK: {
       const POINT p{GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)};
-      if (p.y < TitleBarHeight && HitTest(p) == htNone) ToggleMaximized();
+      if (p.y < Px(TitleBarHeight) && HitTest(p) == htNone) ToggleMaximized();
       return 0;
     }
     case WM_NCRBUTTONUP:

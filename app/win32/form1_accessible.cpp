@@ -7,15 +7,7 @@
 #include "app/win32/form1.h"
 #include "app/win32/wide.h"
 
-namespace {
-
 using namespace Form1Layout;
-
-RECT At(POINT O, TRect R) {
-  return {O.x + R.Left, O.y + R.Top, O.x + R.Left + R.Width, O.y + R.Top + R.Height};
-}
-
-}  // namespace
 
 std::vector<TAccessibleItem> TForm1::AccessibleItems() const {
   std::vector<TAccessibleItem> items(roCount);
@@ -38,9 +30,7 @@ std::vector<TAccessibleItem> TForm1::AccessibleItems() const {
   };
 
   // The title bar: its buttons right to left from the edge, as painted.
-  const int menuLeft = client.right - TitleRightMargin - 4 * TitleButtonSize - 3 * TitleButtonGap;
-  part(roTitle, ROLE_SYSTEM_STATICTEXT, ApplicationTitle,
-       {TitleTextLeft, TitleButtonTop, menuLeft - 8, TitleButtonTop + TitleButtonSize},
+  part(roTitle, ROLE_SYSTEM_STATICTEXT, ApplicationTitle, TitleTextRect(client.right),
        STATE_SYSTEM_READONLY);
   using AccessibleNames::Name;
   using AccessibleNames::TWindowCommand;
@@ -56,25 +46,25 @@ std::vector<TAccessibleItem> TForm1::AccessibleItems() const {
       {roClose, htClose, Name(TWindowCommand::Close)},
   };
   for (const auto& b : buttons) {
-    const int left = menuLeft + int(b.At - roMenu) * (TitleButtonSize + TitleButtonGap);
     const long state = (hot_ == b.Hot ? STATE_SYSTEM_HOTTRACKED : 0) |
                        (pressed_ == b.Hot && hot_ == b.Hot ? STATE_SYSTEM_PRESSED : 0);
+    // The window menu's button is the fourth from the right edge.
     part(b.At, ROLE_SYSTEM_PUSHBUTTON, b.Name,
-         {left, TitleButtonTop, left + TitleButtonSize, TitleButtonTop + TitleButtonSize}, state)
+         TitleButtonRect(3 - int(b.At - roMenu), client.right), state)
         ->Action = L"Press";
   }
 
-  part(roBanner, ROLE_SYSTEM_GRAPHIC, "", At(o, Banner), STATE_SYSTEM_READONLY);
-  part(roTypes, ROLE_SYSTEM_GROUPING, "", At(o, RadioGroup), 0)
+  part(roBanner, ROLE_SYSTEM_GRAPHIC, "", Px(Banner, o), STATE_SYSTEM_READONLY);
+  part(roTypes, ROLE_SYSTEM_GROUPING, "", Px(RadioGroup, o), 0)
       ->Members.assign(radios_.begin(), radios_.end());
   window(roConnect, button1_);
   window(roReceive, button2_);
   window(roLog, memo_);
 
   const std::string caption = std::to_string(ProgressPercent(position_, min_, max_)) + "%";
-  part(roProgress, ROLE_SYSTEM_PROGRESSBAR, caption, At(o, ProgressBar1), STATE_SYSTEM_READONLY)
+  part(roProgress, ROLE_SYSTEM_PROGRESSBAR, caption, Px(ProgressBar1, o), STATE_SYSTEM_READONLY)
       ->Value = Wide(caption);
-  part(roLink, ROLE_SYSTEM_LINK, LinkCaption, At(o, URLLabel1),
+  part(roLink, ROLE_SYSTEM_LINK, LinkCaption, Px(URLLabel1, o),
        STATE_SYSTEM_LINKED | (hot_ == htLink ? STATE_SYSTEM_HOTTRACKED : 0))
       ->Action = L"Jump";
   return items;

@@ -83,4 +83,16 @@ TEST(SkinPictures, BilinearStretchIsCloseToTheToolkits) {
   EXPECT_EQ(ScaleBilinear(banner, banner.Width, banner.Height), banner);
 }
 
+// A glyph grown for a larger scale keeps its colour up to its edge: the
+// transparent pixels beside it (black, alpha 0) only thin it out.
+TEST(SkinPictures, GrowingKeepsEdgeColoursOffTransparentPixels) {
+  const TPixels glyph{2, 1, {0xff3577c4, 0x00000000}};
+  const TPixels grown = ScaleBilinear(glyph, 4, 1);
+  ASSERT_EQ(grown.Width, 4);
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(grown.At(x, 0) & 0xffffff, 0x3577c4u) << x;
+  EXPECT_EQ(grown.At(0, 0) >> 24, 0xffu);
+  EXPECT_GT(grown.At(1, 0) >> 24, grown.At(2, 0) >> 24);
+  EXPECT_EQ(grown.At(3, 0), 0u);
+}
+
 }  // namespace
