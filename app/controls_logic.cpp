@@ -21,3 +21,10 @@ std::string ErrorBoxText(std::string_view message) {
   if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
   return text;
 }
+
+std::optional<ContentType> CheckedContentType(std::span<const bool> Checked) {
+  const auto types = ContentTypes();
+  for (std::size_t i = 0; i < Checked.size() && i < types.size(); ++i)
+    if (Checked[i]) return types[i].type;
+  return std::nullopt;
+}

@@ -1,7 +1,12 @@
 // Where the main window's controls sit and what they say, the same on every
-// toolkit. Rectangles are in client coordinates of the window: the title bar
-// takes its top 50 pixels.
+// toolkit. Rectangles are in client coordinates of the window, in pixels at
+// 96 DPI (a window on a larger scale grows them): the title bar takes the top
+// 50.
 #pragma once
+
+#include <string_view>
+
+#include "app/application.h"
 
 namespace Form1Layout {
 
@@ -46,18 +51,26 @@ inline constexpr TRect URLLabel1{96, 344, 291, 37};
 inline constexpr char ConnectCaption[] = " Connect";
 inline constexpr char DisconnectCaption[] = " DisCnct";
 inline constexpr char ReceiveCaption[] = " Receive";
+// The link label shows the application's name and has no target, so a click
+// opens nothing.
+inline constexpr char LinkCaption[] = "TAVO Zedazi";
+inline constexpr char LinkTarget[] = "";
+static_assert(std::string_view(ApplicationTitle).starts_with(LinkCaption));
 
-// Keeps a window of Width x Height at the first position, moved in only as
-// far as needed to stay inside the screen's work area.
+// Keeps a window of Width x Height at At, moved in only as far as needed to
+// stay inside the screen's work area.
 struct TPoint {
   int X, Y;
 };
-constexpr TPoint FirstPosition(int Width, int Height, TRect Area) {
+constexpr TPoint KeepInside(TPoint At, int Width, int Height, TRect Area) {
   auto clamp = [](int v, int lo, int hi) {
     return v > hi ? (hi < lo ? lo : hi) : (v < lo ? lo : v);
   };
-  return {clamp(FirstLeft, Area.Left, Area.Left + Area.Width - Width),
-          clamp(FirstTop, Area.Top, Area.Top + Area.Height - Height)};
+  return {clamp(At.X, Area.Left, Area.Left + Area.Width - Width),
+          clamp(At.Y, Area.Top, Area.Top + Area.Height - Height)};
+}
+constexpr TPoint FirstPosition(int Width, int Height, TRect Area) {
+  return KeepInside({FirstLeft, FirstTop}, Width, Height, Area);
 }
 
 }  // namespace Form1Layout

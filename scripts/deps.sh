@@ -19,7 +19,7 @@ set_test=(
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev ccache
   xvfb xauth xdotool
   clang libclang-rt-14-dev
-  qemu-system-x86 busybox-static python3
+  qemu-system-x86 busybox-static python3 python3-pyatspi
   desktop-file-utils appstream bash-completion groff-base debootstrap
 )
 set_windows=(g++-mingw-w64-x86-64-posix wine64 wine googletest msitools wixl)

@@ -4,7 +4,9 @@
 # serves a Linux pseudo-terminal that a temporary Wine prefix knows as COM7
 # (a dosdevices link), so the receiver goes through the Win32 device layer.
 # Then the window, zedazi.exe, walked through by a user under Wine and an X
-# server (tests/win32/desktop_walk.sh), and last the installer
+# server (tests/win32/desktop_walk.sh), read as a screen reader reads it
+# (tests/win32/a11y_walk.sh) and measured at four display scales
+# (tests/win32/scale_walk.sh), and last the installer
 # (scripts/package-windows.sh) in the same prefix.
 # Usage: scripts/test-windows.sh [--unit-only | --desktop-only | --installer-only]
 set -euo pipefail
@@ -67,21 +69,22 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# No menu entries in the user's desktop for what is installed in the prefix.
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-started=$(date +%s)
-# The window tests and the walk make windows. Without a display one X server
-# serves the whole run, so that Wine's desktop outlives each program.
-if [ -z "${DISPLAY:-}" ] && [ "$mode" != installer ]; then
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# The window tests and the walks need an X server: without a display, one for
+# the whole run, at the size the walks expect.
+if [ "$mode" != installer ] && [ -z "${DISPLAY:-}" ]; then
+  Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   for _ in $(seq 200); do
     [ -s "$work/display" ] && break
     sleep 0.05
   done
-  [ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "test-windows: Xvfb did not start" >&2; exit 1; }
+  [ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "test-windows: no X server" >&2; exit 1; }
   export DISPLAY=:$(cat "$work/display")
 fi
+
+# No menu entries in the user's desktop for what is installed in the prefix.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+started=$(date +%s)
 echo "== Wine prefix"
 # One server for every run, its own output kept apart: a server started by a
 # test program would write into that program's log.
@@ -109,9 +112,26 @@ test_desktop() {
     >"$work/pictures.log" 2>&1 ||
     { cat "$work/pictures.log" >&2; echo "test-windows: the skin differs from the Linux window's" >&2; exit 1; }
   echo "pictures: title bar, banner, glyphs and frame match the Linux window ($(grep -c ': ok$' "$work/pictures.log") regions)"
+  # The window and the port dialog at 100 to 200 %; it restarts the server
+  # at each scale, so the quiet one comes back after it.
+  "$root/tests/win32/scale_walk.sh" "$win/app/zedazi.exe" "$grab" \
+    --shots "$root/build/windows/shots" \
+    --test "$win/tests/win32/window/win32_window_form1_scale_test.exe" >"$work/scale.log" 2>&1 ||
+    { cat "$work/scale.log" >&2; echo "test-windows: the scale walk failed" >&2; exit 1; }
+  grep -E '^scale' "$work/scale.log"
+  wineserver -p >>"$work/wineserver.log" 2>&1
+}
+# The window as a screen reader reads it (tests/win32/a11y_walk.sh).
+test_a11y() {
+  echo "== Accessibility"
+  "$root/tests/win32/a11y_walk.sh" "$win/app/zedazi.exe" "$win/tests/win32/a11y_walk.exe" \
+    "$boxsim" >"$work/a11y.log" 2>&1 ||
+    { cat "$work/a11y.log" >&2; echo "test-windows: the accessibility walk failed" >&2; exit 1; }
+  grep -E '^(tree|tab|rename|progress):' "$work/a11y.log"
 }
 if [ "$mode" = desktop ]; then
   test_desktop
+  test_a11y
   echo "test-windows: desktop passed in $(($(date +%s) - started)) s"
   exit 0
 fi
@@ -241,6 +261,7 @@ echo "refusal: exit code 1, no file, refusal logged"
 downloads=$((downloads + 1))
 
 test_desktop
+test_a11y
 passed="$tests unit tests, $downloads downloads, the desktop walk and the installer"
 if [ -f "$msi" ]; then
   test_installer

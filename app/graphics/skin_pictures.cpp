@@ -29,13 +29,21 @@ TPixels ScaleBilinear(const TPixels& Source, int Width, int Height) {
       const double fx = std::clamp((x + 0.5) * sx - 0.5, 0.0, double(Source.Width - 1));
       const int x0 = int(fx), x1 = std::min(x0 + 1, Source.Width - 1);
       const double wx = fx - x0;
-      std::uint32_t pixel = 0;
-      for (int shift = 0; shift < 32; shift += 8) {
-        auto c = [&](int px, int py) { return double(Source.At(px, py) >> shift & 0xff); };
-        const double top = c(x0, y0) * (1 - wx) + c(x1, y0) * wx;
-        const double bottom = c(x0, y1) * (1 - wx) + c(x1, y1) * wx;
-        pixel |= std::uint32_t(std::lround(top * (1 - wy) + bottom * wy)) << shift;
+      // Colours weighted by their alpha, so that the colour of a transparent
+      // neighbour (often black) does not darken the edge of what is drawn.
+      const std::uint32_t corners[4] = {Source.At(x0, y0), Source.At(x1, y0), Source.At(x0, y1),
+                                        Source.At(x1, y1)};
+      const double weights[4] = {(1 - wx) * (1 - wy), wx * (1 - wy), (1 - wx) * wy, wx * wy};
+      double alpha = 0, colour[3] = {0, 0, 0};
+      for (int i = 0; i < 4; ++i) {
+        const double a = double(corners[i] >> 24) * weights[i];
+        alpha += a;
+        for (int c = 0; c < 3; ++c) colour[c] += double(corners[i] >> (8 * c) & 0xff) * a;
       }
+      std::uint32_t pixel = std::uint32_t(std::lround(alpha)) << 24;
+      if (alpha > 0)
+        for (int c = 0; c < 3; ++c)
+          pixel |= std::uint32_t(std::clamp(std::lround(colour[c] / alpha), 0L, 255L)) << (8 * c);
       out.Argb[std::size_t(y) * std::size_t(Width) + std::size_t(x)] = pixel;
     }
   }

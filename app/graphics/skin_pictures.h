@@ -27,5 +27,6 @@ extern const TSkinPicture TitleButtonPictures[tbCount][tsCount];  // 28 x 28 eac
 extern const TSkinPicture BannerPicture;  // 305 x 50, stretched over its panel
 
 // Pixels scaled to Width x Height, each output pixel the bilinear blend of the
-// four source pixels around its centre (edges repeat).
+// four source pixels around its centre (edges repeat), colours weighted by
+// alpha; a fully transparent result is 0x00000000.
 TPixels ScaleBilinear(const TPixels& Source, int Width, int Height);

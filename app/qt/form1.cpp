@@ -9,6 +9,7 @@
 #include "app/graphics/bitmap.h"
 #include "app/graphics/glyph_data.h"
 #include "app/qt/error_box.h"
+#include "app/qt/skin/accessible.h"
 #include "app/qt/skin/child.h"
 #include "app/qt/skin/image_panel.h"
 #include "app/qt/skin/memo.h"
@@ -51,6 +52,7 @@ TForm1::TForm1(QWidget* parent)
       view_(std::make_unique<TWindowView>(*this, [this] { commands_->TaskEnded(); })),
       commands_(std::make_unique<TForm1Commands>(static_cast<TForm1Controls&>(*this), RivuComPort1,
                                                  *view_)) {
+  InstallSkinAccessibility();
   const QString title = QString::fromUtf8(ApplicationTitle);
   setWindowTitle(title);
   setWindowIcon(QIcon(QPixmap::fromImage(GlyphImage(TBitmap(ApplicationIcon), true))));
@@ -91,8 +93,16 @@ TForm1::TForm1(QWidget* parent)
   ProgressBar1 = MakeChild<TSkinProgressBar>(area);
   Place(ProgressBar1, Form1Layout::ProgressBar1);
 
-  skinURLLabel1 = MakeChild<TSkinURLLabel>(area, title.left(title.indexOf(u" V")));
+  skinURLLabel1 = MakeChild<TSkinURLLabel>(area, FromUtf8(Form1Layout::LinkCaption));
+  skinURLLabel1->SetURL(FromUtf8(Form1Layout::LinkTarget));
   Place(skinURLLabel1, Form1Layout::URLLabel1);
+
+  // Tab follows the reading order: the content type, Connect, Receive, the
+  // log. Once a type is chosen, its radio button stands for the group and the
+  // arrow keys move within it. The title bar's commands are in the window menu
+  // (Alt+Space).
+  QWidget* order[] = {TCN_RB, LOGO_RB, DAT_RB, NET_RB, SpeedButton1, SpeedButton2, Memo1};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(SpeedButton1, &QAbstractButton::clicked, this,
           [this] { RunCommand(&TForm1::SpeedButton1Click, SpeedButton1); });

@@ -1,13 +1,12 @@
 #include "app/qt/window_view.h"
 
-#include "app/controls_logic.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <algorithm>
 #include <limits>
 
+#include "app/controls_logic.h"
 #include "app/qt/form1.h"
 #include "app/qt/qt_platform.h"
 #include "app/qt/skin/memo.h"
@@ -77,11 +76,9 @@ void TWindowView::ProgressStepBy(int64_t Delta) {
 
 std::optional<ContentType> TWindowView::CheckedContentType() {
   return Call([&]() -> std::optional<ContentType> {
-    if (form_.TCN_RB->Checked()) return ContentType::ctChannels;
-    if (form_.LOGO_RB->Checked()) return ContentType::ctLogo;
-    if (form_.DAT_RB->Checked()) return ContentType::ctData;
-    if (form_.NET_RB->Checked()) return ContentType::ctNetConfig;
-    return std::nullopt;
+    const bool checked[] = {form_.TCN_RB->Checked(), form_.LOGO_RB->Checked(),
+                            form_.DAT_RB->Checked(), form_.NET_RB->Checked()};
+    return ::CheckedContentType(checked);
   });
 }
 

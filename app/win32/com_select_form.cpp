@@ -1,21 +1,71 @@
 #include "app/win32/com_select_form.h"
 
+#include <utility>
+
+#include "app/win32/dpi.h"
 #include "app/win32/wide.h"
+#include "serial/ports/port_dialog_layout.h"
 #include "serial/ui/convert_error.h"
 
 namespace {
 
+using namespace PortDialogLayout;
+
 constexpr wchar_t kClass[] = L"TComSelectForm";
-constexpr int kClientWidth = 220, kClientHeight = 131;
 constexpr int kCombo = 100, kAbort = 1001;  // Escape's IDCANCEL answers nothing
+constexpr int kNoId = -1;
+// The drop-down list's height is that of its open list, in 96-DPI units.
+constexpr int kOpenListHeight = 200;
+
+// The dialog's children. Creation order is the tab order: OK, Cancel, then
+// the list.
+enum TPart { pBevel, pLabel1, pLabel2, pDevice, pOk, pCancel, pList, pCount };
+struct TPartLayout {
+  const wchar_t* Class;
+  const char* Text;
+  DWORD Style;
+  TRect Place;
+  int Id;
+};
+constexpr TPartLayout kParts[pCount] = {
+    {L"STATIC", "", SS_SUNKEN, Bevel1, kNoId},
+    {L"STATIC", Label1Text, 0, Label1, kNoId},
+    {L"STATIC", Label2Text, 0, Label2, kNoId},
+    {L"STATIC", "", SS_ENDELLIPSIS | SS_NOPREFIX, DeviceLabel, kNoId},
+    {L"BUTTON", OkText, WS_TABSTOP | BS_DEFPUSHBUTTON, OkBtn, IDOK},
+    {L"BUTTON", CancelText, WS_TABSTOP | BS_PUSHBUTTON, AbortBtn, kAbort},
+    {L"COMBOBOX",
+     "",
+     WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+     {PortsComboBox.Left, PortsComboBox.Top, PortsComboBox.Width, kOpenListHeight},
+     kCombo},
+};
 
 }  // namespace
 
-TComSelectForm::TComSelectForm(HWND Owner) : owner_(Owner), choices_(ListPortChoices()) {}
+TComSelectForm::TComSelectForm(HWND Owner) : TComSelectForm(Owner, ListPortChoices()) {}
+
+TComSelectForm::TComSelectForm(HWND Owner, TPortChoices Choices)
+    : owner_(Owner), choices_(std::move(Choices)) {}
 
 TComSelectForm::~TComSelectForm() {
   if (wnd_) DestroyWindow(wnd_);
   if (font_) DeleteObject(font_);
+}
+
+void TComSelectForm::ApplyDpi(UINT Dpi) {
+  HFONT font = CreateFontW(-ToPixels(FontPixels, Dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+  for (std::size_t i = 0; i < parts_.size(); ++i) {
+    const RECT r = ToPixels(kParts[i].Place, Dpi);
+    MoveWindow(parts_[i], r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+    SendMessageW(parts_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  // The old font goes once no child uses it.
+  if (font_) DeleteObject(font_);
+  font_ = font;
+  InvalidateRect(wnd_, nullptr, TRUE);
 }
 
 void TComSelectForm::Create() {
@@ -30,41 +80,35 @@ void TComSelectForm::Create() {
     return RegisterClassExW(&wc);
   }();
   (void)atom;
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-  RECT r{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  wnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClass, L"Select Port", style,
-                         work.left + (work.right - work.left - w) / 2,
-                         work.top + (work.bottom - work.top - h) / 2, w, h, owner_, nullptr,
-                         GetModuleHandleW(nullptr), this);
-  font_ =
-      CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
-  auto child = [this](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w,
-                      int h, int id) {
-    HWND c = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, wnd_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    return c;
-  };
-  // Creation order is the tab order: OK, Cancel, then the list.
-  child(L"STATIC", L"", SS_SUNKEN, 8, 8, 201, 42, -1);
-  child(L"STATIC", L"The configured serial port is not valid.", 0, 18, 14, 176, 13, -1);
-  child(L"STATIC", L"Please choose another port.", 0, 18, 30, 133, 13, -1);
-  device_ = child(L"STATIC", L"", SS_ENDELLIPSIS | SS_NOPREFIX, 10, 51, 199, 13, -1);
-  HWND ok = child(L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 8, 95, 85, 27, IDOK);
-  child(L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, 124, 95, 85, 27, kAbort);
-  combo_ =
-      child(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 8, 64, 201, 200, kCombo);
-  // A held port is marked in the list itself; the choice is still its number.
-  for (const TPortChoice& port : choices_.Ports) {
-    const std::string entry = port.Held ? port.Text + "  (held)" : port.Text;
-    SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+  // Made hidden first: its DPI decides its size, in the middle of the work area.
+  wnd_ = CreateWindowExW(kExStyle, kClass, Wide(Caption).c_str(), kStyle, 0, 0, ClientWidth,
+                         ClientHeight, owner_, nullptr, GetModuleHandleW(nullptr), this);
+  if (!wnd_) return;
+  const UINT dpi = WindowDpi(wnd_);
+  const RECT frame =
+      FrameAround(ToPixels(ClientWidth, dpi), ToPixels(ClientHeight, dpi), kStyle, kExStyle, dpi);
+  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromWindow(owner_ ? owner_ : wnd_, MONITOR_DEFAULTTOPRIMARY), &mi);
+  const RECT& work = mi.rcWork;
+  SetWindowPos(wnd_, nullptr, work.left + (work.right - work.left - w) / 2,
+               work.top + (work.bottom - work.top - h) / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  parts_.clear();
+  for (const TPartLayout& p : kParts) {
+    const RECT r = ToPixels(p.Place, dpi);
+    parts_.push_back(CreateWindowExW(
+        0, p.Class, Wide(p.Text).c_str(), WS_CHILD | WS_VISIBLE | p.Style, r.left, r.top,
+        r.right - r.left, r.bottom - r.top, wnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(p.Id)), GetModuleHandleW(nullptr), nullptr));
   }
+  device_ = parts_[pDevice];
+  combo_ = parts_[pList];
+  HWND ok = parts_[pOk];
+  ApplyDpi(dpi);
+  // Every entry is the number alone; who holds a port shows on the device line.
+  for (const TPortChoice& port : choices_.Ports)
+    SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(port.Text).c_str()));
   if (!choices_.Ports.empty()) SendMessageW(combo_, CB_SETCURSEL, 0, 0);
   ShowDevice();
   SetFocus(ok);
@@ -141,6 +185,23 @@ LRESULT TComSelectForm::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_CLOSE:
       result_ = mrCancel;
       return 0;
+    case WM_DPICHANGED: {
+      const TDpiChange change = ReadDpiChange(WParam, LParam);
+      const RECT& r = change.Suggested;
+      SetWindowPos(wnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      // Where the frame does not follow the scale (older systems), the client
+      // area still gets its designed size.
+      RECT client;
+      GetClientRect(wnd_, &client);
+      const int dw = ToPixels(ClientWidth, change.Dpi) - client.right,
+                dh = ToPixels(ClientHeight, change.Dpi) - client.bottom;
+      if (dw || dh)
+        SetWindowPos(wnd_, nullptr, 0, 0, r.right - r.left + dw, r.bottom - r.top + dh,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+      ApplyDpi(change.Dpi);
+      return 0;
+    }
     case WM_CTLCOLORSTATIC:
       if (reinterpret_cast<HWND>(LParam) == device_) {
         // The device line is a hint, drawn dimmer than the dialog's texts.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/win32/windows_api.h"
 #include "serial/ports/port_choices.h"
@@ -14,6 +15,8 @@ class TComSelectForm {
 
   // Fills the list (one trial open per port number) before it is shown.
   explicit TComSelectForm(HWND Owner);
+  // Lists the given choices.
+  TComSelectForm(HWND Owner, TPortChoices Choices);
   ~TComSelectForm();
   TComSelectForm(const TComSelectForm&) = delete;
   TComSelectForm& operator=(const TComSelectForm&) = delete;
@@ -30,10 +33,16 @@ class TComSelectForm {
   LRESULT Handle(UINT Msg, WPARAM WParam, LPARAM LParam);
   void Create();
   void ShowDevice();
+  // The children placed and their font made for Dpi.
+  void ApplyDpi(UINT Dpi);
+
+  static constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+  static constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
   HWND owner_;
   HWND wnd_ = nullptr;
   HWND combo_ = nullptr;
+  std::vector<HWND> parts_;  // every child, in creation order
   HWND device_ = nullptr;
   HFONT font_ = nullptr;
   TPortChoices choices_;

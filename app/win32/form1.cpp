@@ -1,14 +1,17 @@
 #include "app/win32/form1.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 #include <windowsx.h>
 
 #include <exception>
 
+#include "app/accessible_names.h"
 #include "app/application.h"
 #include "app/controls_logic.h"
 #include "app/graphics/glyph_data.h"
 #include "app/skin_colours.h"
+#include "app/win32/dpi.h"
 #include "app/win32/wide.h"
 #include "app/win32/window_view.h"
 #include "download/task_state.h"
@@ -17,8 +20,11 @@ namespace {
 
 constexpr wchar_t kClass[] = L"TForm1";
 constexpr int kSpeedButton1 = 101, kSpeedButton2 = 102, kRadioFirst = 111;
-// The link's target; blank, so a click opens nothing.
-constexpr char kLinkTarget[] = "";
+// The log's edit control inside its frame, and the room a radio button keeps
+// beside and under its caption, in 96-DPI units.
+constexpr int kLogInset = 2, kRadioTextPad = 2, kRadioRowPad = 4;
+// Between the title and the window menu's button.
+constexpr int kTitleTextGap = 8;
 
 using namespace Form1Layout;
 
@@ -26,6 +32,13 @@ HWND Child(HWND Parent, const wchar_t* Class, DWORD Style, int Id) {
   return CreateWindowExW(0, Class, L"", WS_CHILD | WS_VISIBLE | Style, 0, 0, 0, 0, Parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)),
                          GetModuleHandleW(nullptr), nullptr);
+}
+
+// An owner-drawn button turns a quick second click into a double click and no
+// click. Pressed and released like the first, it is a second command.
+LRESULT CALLBACK SecondClickIsAClick(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam, UINT_PTR,
+                                     DWORD_PTR) {
+  return DefSubclassProc(Wnd, Msg == WM_LBUTTONDBLCLK ? WM_LBUTTONDOWN : Msg, WParam, LParam);
 }
 
 }  // namespace
@@ -51,30 +64,35 @@ TForm1::TForm1()
     return RegisterClassExW(&wc);
   }();
   (void)atom;
-  MakeFonts();
   memoBrush_ = CreateSolidBrush(RGB(255, 255, 255));
 
-  // The first position, moved in only as far as a smaller screen needs.
-  MONITORINFO mi{};
-  mi.cbSize = sizeof mi;
-  GetMonitorInfoW(MonitorFromPoint(POINT{FirstLeft, FirstTop}, MONITOR_DEFAULTTOPRIMARY), &mi);
-  const RECT& a = mi.rcWork;
-  const TPoint at =
-      FirstPosition(ClientWidth, ClientHeight, {a.left, a.top, a.right - a.left, a.bottom - a.top});
-  // No system frame: the skin draws its own title bar and border.
+  // No system frame: the skin draws its own title bar and border. Placed and
+  // sized below, once its DPI is known.
   wnd_ = CreateWindowExW(WS_EX_APPWINDOW, kClass, Wide(ApplicationTitle).c_str(),
                          WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
-                         at.X, at.Y, ClientWidth, ClientHeight, nullptr, nullptr,
+                         FirstLeft, FirstTop, ClientWidth, ClientHeight, nullptr, nullptr,
                          GetModuleHandleW(nullptr), this);
   if (!wnd_) throw std::runtime_error("The main window could not be created");
+  dpi_ = WindowDpi(wnd_);
+  MakeFonts();
+  MakePictures();
   CreateControls();
+
+  // The first position, moved in only as far as a smaller screen needs.
+  const int width = Px(ClientWidth), height = Px(ClientHeight);
+  const POINT first{Px(FirstLeft), Px(FirstTop)};
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromPoint(first, MONITOR_DEFAULTTOPRIMARY), &mi);
+  const RECT& a = mi.rcWork;
+  const TPoint at = KeepInside({first.x, first.y}, width, height,
+                               {a.left, a.top, a.right - a.left, a.bottom - a.top});
+  SetWindowPos(wnd_, nullptr, at.X, at.Y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   commands_->InitPort();
 }
 
 TForm1::~TForm1() {
   if (wnd_) DestroyWindow(wnd_);
-  for (HFONT f : {titleFont_, groupFont_, buttonFont_, logFont_, linkFont_, windowFont_})
-    if (f) DeleteObject(f);
   if (memoBrush_) DeleteObject(memoBrush_);
 }
 
@@ -84,28 +102,113 @@ void TForm1::Show(int CmdShow) {
 }
 
 void TForm1::CreateControls() {
-  memo_ = Child(
-      wnd_, L"EDIT",
-      WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL, 100);
-  SendMessageW(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(logFont_), FALSE);
-  // No length limit: a long session's log must not stop growing.
-  SendMessageW(memo_, EM_SETLIMITTEXT, 0, 0);
+  // Created in reading order, which is the order of Tab: the content types
+  // (one stop, a group the arrow keys move in), Connect, Receive, the log.
   for (std::size_t i = 0; i < radios_.size(); ++i) {
-    radios_[i] = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, kRadioFirst + int(i));
+    radios_[i] = Child(wnd_, L"BUTTON", BS_OWNERDRAW | (i == 0 ? WS_GROUP | WS_TABSTOP : 0),
+                       kRadioFirst + int(i));
     SetWindowTextW(radios_[i], Wide(Radios[i].Caption).c_str());
+    MakeAccessibleButton(radios_[i], &checked_[i]);
   }
-  button1_ = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, kSpeedButton1);
+  button1_ = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_GROUP | WS_TABSTOP, kSpeedButton1);
   button2_ = Child(wnd_, L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, kSpeedButton2);
   SetWindowTextW(button1_, Wide(caption1_).c_str());
   SetWindowTextW(button2_, Wide(caption2_).c_str());
-  // The children sit at their designed places around the origin.
-  SendMessageW(wnd_, WM_SIZE, 0, 0);
+  MakeAccessibleButton(button1_);
+  MakeAccessibleButton(button2_);
+  memo_ = Child(
+      wnd_, L"EDIT",
+      WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL, 100);
+  SendMessageW(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(logFont_.get()), FALSE);
+  // No length limit: a long session's log must not stop growing.
+  SendMessageW(memo_, EM_SETLIMITTEXT, 0, 0);
+  MakeAccessibleLog(memo_);
+  for (HWND button : {button1_, button2_}) SetWindowSubclass(button, SecondClickIsAClick, 0, 0);
+  for (HWND radio : radios_) SetWindowSubclass(radio, SecondClickIsAClick, 0, 0);
+  Layout();
+}
+
+int TForm1::Px(int Units) const {
+  return ToPixels(Units, dpi_);
+}
+
+RECT TForm1::Px(TRect R, POINT At) const {
+  return ToPixels(R, dpi_, At);
 }
 
 POINT TForm1::Origin() const {
   RECT r;
   GetClientRect(wnd_, &r);
-  return {std::max(0L, (r.right - ClientWidth) / 2), std::max(0L, (r.bottom - ClientHeight) / 2)};
+  return {std::max(0L, (r.right - Px(ClientWidth)) / 2),
+          std::max(0L, (r.bottom - Px(ClientHeight)) / 2)};
+}
+
+RECT TForm1::TitleButtonRect(int I, int Width) const {
+  const int right = TitleRightMargin + I * (TitleButtonSize + TitleButtonGap);
+  return {Width - Px(right + TitleButtonSize), Px(TitleButtonTop), Width - Px(right),
+          Px(TitleButtonTop + TitleButtonSize)};
+}
+
+RECT TForm1::TitleTextRect(int Width) const {
+  const RECT menu = TitleButtonRect(3, Width);
+  return {Px(TitleTextLeft), menu.top, menu.left - Px(kTitleTextGap), menu.bottom};
+}
+
+void TForm1::Layout() {
+  // The children sit at their designed places around the origin.
+  if (!memo_) return;
+  const POINT o = Origin();
+  auto place = [](HWND c, const RECT& r) {
+    MoveWindow(c, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  };
+  place(memo_, Px({Memo1.Left + kLogInset, Memo1.Top + kLogInset, Memo1.Width - 2 * kLogInset,
+                   Memo1.Height - 2 * kLogInset},
+                  o));
+  place(button1_, Px(SpeedButton1, o));
+  place(button2_, Px(SpeedButton2, o));
+  HDC dc = GetDC(wnd_);
+  HGDIOBJ old = SelectObject(dc, groupFont_.get());
+  for (std::size_t i = 0; i < radios_.size(); ++i) {
+    // Sized to its caption: indicator, gap, text.
+    SIZE text{};
+    const std::wstring caption = Wide(Radios[i].Caption);
+    GetTextExtentPoint32W(dc, caption.c_str(), int(caption.size()), &text);
+    const RECT at = Px({RadioGroup.Left + RadioLeft, RadioGroup.Top + Radios[i].Top, 0, 0}, o);
+    place(radios_[i],
+          {at.left, at.top, at.left + Px(RadioIndicator + RadioGap) + text.cx + Px(kRadioTextPad),
+           at.top + std::max<int>(Px(RadioIndicator), text.cy) + Px(kRadioRowPad)});
+  }
+  SelectObject(dc, old);
+  ReleaseDC(wnd_, dc);
+  InvalidateRect(wnd_, nullptr, FALSE);
+}
+
+void TForm1::ApplyDpi(UINT Dpi) {
+  dpi_ = Dpi;
+  MakeFonts();
+  MakePictures();
+  Layout();
+  for (HWND c : {memo_, button1_, button2_}) InvalidateRect(c, nullptr, TRUE);
+  for (HWND c : radios_) InvalidateRect(c, nullptr, TRUE);
+}
+
+void TForm1::DpiChanged(UINT Dpi, const RECT& Suggested) {
+  ApplyDpi(Dpi);
+  if (maximized_) {
+    // Still filling the work area, now of the monitor it moved to; restored,
+    // it takes the size of the new scale.
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    if (GetMonitorInfoW(MonitorFromRect(&Suggested, MONITOR_DEFAULTTONEAREST), &mi)) {
+      const RECT& a = mi.rcWork;
+      SetWindowPos(wnd_, nullptr, a.left, a.top, a.right - a.left, a.bottom - a.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return;
+  }
+  // Where the system suggests, at the designed size for the new scale.
+  SetWindowPos(wnd_, nullptr, Suggested.left, Suggested.top, Px(ClientWidth), Px(ClientHeight),
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm1::RunCommand(void (TForm1Commands::*Command)()) {
@@ -128,9 +231,11 @@ void TForm1::ToggleMaximized() {
   // same way with or without a window manager to ask (under Wine there may be
   // none).
   if (maximized_) {
+    // Back where it was, at the designed size for the scale it has now.
     maximized_ = false;
-    SetWindowPos(wnd_, nullptr, normal_.left, normal_.top, normal_.right - normal_.left,
-                 normal_.bottom - normal_.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(wnd_, nullptr, normal_.left, normal_.top, Px(ClientWidth), Px(ClientHeight),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    TellReaders(EVENT_OBJECT_NAMECHANGE, roMaximize);  // "Maximize" again
     return;
   }
   GetWindowRect(wnd_, &normal_);
@@ -141,60 +246,80 @@ void TForm1::ToggleMaximized() {
   const RECT& a = mi.rcWork;
   SetWindowPos(wnd_, nullptr, a.left, a.top, a.right - a.left, a.bottom - a.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
+  TellReaders(EVENT_OBJECT_NAMECHANGE, roMaximize);  // now "Restore"
 }
 
 void TForm1::ShowWindowMenu(POINT At) {
   HMENU menu = CreatePopupMenu();
-  AppendMenuW(menu, MF_STRING | (maximized_ ? 0 : MF_GRAYED), SC_RESTORE, L"&Restore");
-  AppendMenuW(menu, MF_STRING, SC_MINIMIZE, L"Mi&nimize");
-  AppendMenuW(menu, MF_STRING | (maximized_ ? MF_GRAYED : 0), SC_MAXIMIZE, L"Ma&ximize");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, SC_CLOSE, L"&Close\tAlt+F4");
+  using AccessibleNames::TWindowCommand;
+  for (const auto& c : AccessibleNames::WindowCommands) {
+    if (c.Command == TWindowCommand::Close) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    const UINT id = c.Command == TWindowCommand::Restore    ? SC_RESTORE
+                    : c.Command == TWindowCommand::Minimize ? SC_MINIMIZE
+                    : c.Command == TWindowCommand::Maximize ? SC_MAXIMIZE
+                                                            : SC_CLOSE;
+    const bool grayed = (c.Command == TWindowCommand::Restore && !maximized_) ||
+                        (c.Command == TWindowCommand::Maximize && maximized_);
+    const std::string text =
+        *c.Shortcut ? std::string(c.MenuCaption) + "\t" + c.Shortcut : std::string(c.MenuCaption);
+    AppendMenuW(menu, MF_STRING | (grayed ? MF_GRAYED : 0), id, Wide(text).c_str());
+  }
   const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, At.x,
                                        At.y, 0, wnd_, nullptr));
   DestroyMenu(menu);
   if (cmd) PostMessageW(wnd_, WM_SYSCOMMAND, cmd, 0);
 }
 
+void TForm1::ShowWindowMenuAtButton() {
+  RECT r;
+  GetClientRect(wnd_, &r);
+  const RECT menu = TitleButtonRect(3, r.right);
+  POINT at{menu.left, menu.bottom};
+  ClientToScreen(wnd_, &at);
+  ShowWindowMenu(at);
+}
+
 TForm1::THot TForm1::HitTest(POINT P) const {
   RECT r;
   GetClientRect(wnd_, &r);
-  if (P.y >= TitleButtonTop && P.y < TitleButtonTop + TitleButtonSize) {
-    // Right to left: close, maximise, minimise, window menu.
-    const THot order[] = {htClose, htMaximize, htMinimize, htMenu};
-    int x = r.right - TitleRightMargin - TitleButtonSize;
-    for (THot h : order) {
-      if (P.x >= x && P.x < x + TitleButtonSize) return h;
-      x -= TitleButtonSize + TitleButtonGap;
-    }
+  // Right to left: close, maximise, minimise, window menu.
+  const THot order[] = {htClose, htMaximize, htMinimize, htMenu};
+  for (int i = 0; i < 4; ++i) {
+    const RECT b = TitleButtonRect(i, r.right);
+    if (PtInRect(&b, P)) return order[i];
   }
-  const POINT o = Origin();
-  if (P.x >= o.x + URLLabel1.Left && P.x < o.x + URLLabel1.Left + URLLabel1.Width &&
-      P.y >= o.y + URLLabel1.Top && P.y < o.y + URLLabel1.Top + URLLabel1.Height)
-    return htLink;
-  return htNone;
+  const RECT link = Px(URLLabel1, Origin());
+  return PtInRect(&link, P) ? htLink : htNone;
 }
 
 void TForm1::AddLine(const std::string& Line) {
+  DWORD start = 0, end = 0;
+  SendMessageW(memo_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   const int length = GetWindowTextLengthW(memo_);
   const std::wstring text = (length > 0 ? L"\r\n" : L"") + Wide(Line);
   SendMessageW(memo_, EM_SETSEL, WPARAM(length), LPARAM(length));
   SendMessageW(memo_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-  SendMessageW(memo_, EM_SCROLLCARET, 0, 0);
+  // The user's selection stays where it was; a bare caret at the end follows
+  // the text.
+  if (start != end || int(end) != length) SendMessageW(memo_, EM_SETSEL, start, end);
+  // The new line shows, wherever the selection is.
+  SendMessageW(memo_, EM_LINESCROLL, 0, SendMessageW(memo_, EM_GETLINECOUNT, 0, 0));
 }
 
 void TForm1::SetProgress(std::optional<int> Position, std::optional<int> Min,
                          std::optional<int> Max) {
+  const long long shown = ProgressPercent(position_, min_, max_);
   if (Position) position_ = *Position;
   if (Min) min_ = *Min;
   if (Max) max_ = *Max;
-  const POINT o = Origin();
-  RECT bar{o.x + ProgressBar1.Left, o.y + ProgressBar1.Top,
-           o.x + ProgressBar1.Left + ProgressBar1.Width,
-           o.y + ProgressBar1.Top + ProgressBar1.Height};
+  const RECT bar = Px(ProgressBar1, Origin());
   // Refreshed at once, as the task goes on only after the change shows.
   InvalidateRect(wnd_, &bar, FALSE);
   UpdateWindow(wnd_);
+  if (ProgressPercent(position_, min_, max_) != shown) {
+    TellReaders(EVENT_OBJECT_VALUECHANGE, roProgress);
+    TellReaders(EVENT_OBJECT_NAMECHANGE, roProgress);
+  }
 }
 
 void TForm1::ProgressStepBy(int Delta) {
@@ -202,11 +327,7 @@ void TForm1::ProgressStepBy(int Delta) {
 }
 
 std::optional<ContentType> TForm1::CheckedContentType() const {
-  const ContentType types[] = {ContentType::ctChannels, ContentType::ctLogo, ContentType::ctData,
-                               ContentType::ctNetConfig};
-  for (std::size_t i = 0; i < checked_.size(); ++i)
-    if (checked_[i]) return types[i];
-  return std::nullopt;
+  return ::CheckedContentType(checked_);
 }
 
 void TForm1::MemoClear() {
@@ -218,6 +339,7 @@ void TForm1::MemoSetText(std::string_view Text) {
 }
 
 void TForm1::ConnectGlyphChanged() {
+  MakeGlyphs();
   InvalidateRect(button1_, nullptr, FALSE);
   UpdateWindow(button1_);
 }
@@ -225,6 +347,7 @@ void TForm1::ConnectGlyphChanged() {
 void TForm1::SetConnectCaption(std::string_view Caption) {
   caption1_ = Caption;
   SetWindowTextW(button1_, Wide(caption1_).c_str());
+  NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, button1_, OBJID_CLIENT, CHILDID_SELF);
   InvalidateRect(button1_, nullptr, FALSE);
   UpdateWindow(button1_);
 }
@@ -285,6 +408,21 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
   switch (Msg) {
     case WM_ERASEBKGND:
       return 1;  // the paint covers everything
+    case WM_GETOBJECT:
+      if (const LRESULT object = AnswerGetObject(WParam, LParam)) return object;
+      break;
+    case WM_NEXTDLGCTL: {
+      // Tab and the arrow keys from a control that asks, as a dialog moves them:
+      // an arrow onto a content type chooses it.
+      HWND next = LOWORD(LParam) ? reinterpret_cast<HWND>(WParam)
+                                 : GetNextDlgTabItem(wnd_, GetFocus(), WParam != 0);
+      if (!next) return 0;
+      SetFocus(next);
+      if (LOWORD(LParam) && GetDlgCtrlID(next) >= kRadioFirst &&
+          GetDlgCtrlID(next) < kRadioFirst + int(radios_.size()))
+        SendMessageW(next, BM_CLICK, 0, 0);
+      return 0;
+    }
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(wnd_, &ps);
@@ -292,28 +430,12 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       EndPaint(wnd_, &ps);
       return 0;
     }
-    case WM_SIZE: {
-      const POINT o = Origin();
-      auto place = [&](HWND c, TRect r) {
-        MoveWindow(c, o.x + r.Left, o.y + r.Top, r.Width, r.Height, TRUE);
-      };
-      place(memo_, {Memo1.Left + 2, Memo1.Top + 2, Memo1.Width - 4, Memo1.Height - 4});
-      place(button1_, SpeedButton1);
-      place(button2_, SpeedButton2);
-      for (std::size_t i = 0; i < radios_.size(); ++i) {
-        // Sized to its caption: indicator, gap, text.
-        HDC dc = GetDC(wnd_);
-        HGDIOBJ old = SelectObject(dc, groupFont_);
-        SIZE text{};
-        const std::wstring caption = Wide(Radios[i].Caption);
-        GetTextExtentPoint32W(dc, caption.c_str(), int(caption.size()), &text);
-        SelectObject(dc, old);
-        ReleaseDC(wnd_, dc);
-        place(radios_[i], {RadioGroup.Left + RadioLeft, RadioGroup.Top + Radios[i].Top,
-                           RadioIndicator + RadioGap + text.cx + 2,
-                           std::max<int>(RadioIndicator, text.cy) + 4});
-      }
-      InvalidateRect(wnd_, nullptr, FALSE);
+    case WM_SIZE:
+      Layout();
+      return 0;
+    case WM_DPICHANGED: {
+      const TDpiChange change = ReadDpiChange(WParam, LParam);
+      DpiChanged(change.Dpi, change.Suggested);
       return 0;
     }
     case WM_GETMINMAXINFO: {
@@ -325,14 +447,15 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
         mmi->ptMaxPosition = {mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top};
         mmi->ptMaxSize = {mi.rcWork.right - mi.rcWork.left, mi.rcWork.bottom - mi.rcWork.top};
       }
-      mmi->ptMinTrackSize = {ClientWidth, ClientHeight};
+      mmi->ptMinTrackSize = {Px(ClientWidth), Px(ClientHeight)};
       return 0;
     }
     case WM_NCHITTEST: {
       POINT p{GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)};
       ScreenToClient(wnd_, &p);
       // The title bar moves the window, but not while maximised.
-      if (p.y >= 0 && p.y < TitleBarHeight && HitTest(p) == htNone && !maximized_) return HTCAPTION;
+      if (p.y >= 0 && p.y < Px(TitleBarHeight) && HitTest(p) == htNone && !maximized_)
+        return HTCAPTION;
       return HTCLIENT;
     }
     case WM_NCLBUTTONDBLCLK:
@@ -343,7 +466,7 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       break;
     case WM_LBUTTONDBLCLK: {
       const POINT p{GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)};
-      if (p.y < TitleBarHeight && HitTest(p) == htNone) ToggleMaximized();
+      if (p.y < Px(TitleBarHeight) && HitTest(p) == htNone) ToggleMaximized();
       return 0;
     }
     case WM_NCRBUTTONUP:
@@ -385,15 +508,9 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       InvalidateRect(wnd_, nullptr, FALSE);
       if (was == htNone || HitTest({GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)}) != was) return 0;
       switch (was) {
-        case htMenu: {
-          RECT r;
-          GetClientRect(wnd_, &r);
-          POINT at{r.right - TitleRightMargin - 4 * TitleButtonSize - 3 * TitleButtonGap,
-                   TitleButtonTop + TitleButtonSize};
-          ClientToScreen(wnd_, &at);
-          ShowWindowMenu(at);
+        case htMenu:
+          ShowWindowMenuAtButton();
           break;
-        }
         case htMinimize:
           ShowWindow(wnd_, SW_MINIMIZE);
           break;
@@ -404,9 +521,8 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
           PostMessageW(wnd_, WM_CLOSE, 0, 0);
           break;
         case htLink:
-          if (std::string_view(kLinkTarget).find_first_not_of(' ') != std::string_view::npos)
-            ShellExecuteW(wnd_, L"open", Wide(kLinkTarget).c_str(), nullptr, nullptr,
-                          SW_SHOWNORMAL);
+          if (std::string_view(LinkTarget).find_first_not_of(' ') != std::string_view::npos)
+            ShellExecuteW(wnd_, L"open", Wide(LinkTarget).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
           break;
         case htNone:
           break;
@@ -442,10 +558,15 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
         RunCommand(&TForm1Commands::SpeedButton2Click);
       } else if (id >= kRadioFirst && id < kRadioFirst + int(radios_.size())) {
         // Selecting one unselects the others; there is no way back to none.
+        // The chosen one is the group's stop for Tab.
         for (std::size_t i = 0; i < checked_.size(); ++i) {
           const bool now = int(i) == id - kRadioFirst;
-          if (checked_[i] != now) InvalidateRect(radios_[i], nullptr, FALSE);
+          const LONG style = GetWindowLongW(radios_[i], GWL_STYLE);
+          SetWindowLongW(radios_[i], GWL_STYLE, now ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+          if (checked_[i] == now) continue;
           checked_[i] = now;
+          InvalidateRect(radios_[i], nullptr, FALSE);
+          NotifyWinEvent(EVENT_OBJECT_STATECHANGE, radios_[i], OBJID_CLIENT, CHILDID_SELF);
         }
       }
       return 0;
@@ -461,6 +582,11 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       }
       break;
     case WM_SYSCOMMAND:
+      // Alt+Space: the skin's window menu, as its button opens it.
+      if ((WParam & 0xfff0) == SC_KEYMENU && LParam == ' ') {
+        ShowWindowMenuAtButton();
+        return 0;
+      }
       // The window menu's and the taskbar's maximise and restore.
       if ((WParam & 0xfff0) == SC_MAXIMIZE && !maximized_) {
         ToggleMaximized();
@@ -477,6 +603,7 @@ LRESULT TForm1::Handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       DestroyWindow(wnd_);
       return 0;
     case WM_DESTROY:
+      accessible_.reset();  // a reader that still holds it is told it is gone
       PostQuitMessage(0);
       return 0;
   }

@@ -9,16 +9,20 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "app/form1_commands.h"
 #include "app/form1_layout.h"
 #include "app/graphics/bitmap.h"
+#include "app/graphics/skin_pictures.h"
+#include "app/win32/accessible.h"
+#include "app/win32/dpi.h"
 #include "app/win32/window_view.h"
 #include "app/win32/windows_api.h"
 #include "download/content_type.h"
 #include "serial/component/com_port.h"
 
-class TForm1 : private TForm1Controls, public TViewWindow {
+class TForm1 : private TForm1Controls, private TAccessibleParts, public TViewWindow {
  public:
   TForm1();
   ~TForm1() override;
@@ -47,8 +51,42 @@ class TForm1 : private TForm1Controls, public TViewWindow {
   void ShowException(const std::string& Message);
   void ToggleMaximized();
   void ShowWindowMenu(POINT At);
+  void ShowWindowMenuAtButton();  // under the title bar's menu button
   THot HitTest(POINT Client) const;
   POINT Origin() const;  // where the designed client area sits in the window
+  // Title bar button I (0 is the rightmost) in a client area Width pixels wide.
+  RECT TitleButtonRect(int I, int Width) const;
+  RECT TitleTextRect(int Width) const;  // the title, left of the buttons
+  void Layout();
+
+  // The scale (dpi.h): 96-DPI units to pixels at the window's DPI.
+  int Px(int Units) const;
+  RECT Px(Form1Layout::TRect R, POINT Origin = {0, 0}) const;
+  // Fonts and pictures made for Dpi, the children placed, the window repainted.
+  void ApplyDpi(UINT Dpi);
+  void DpiChanged(UINT Dpi, const RECT& Suggested);
+
+  // What a screen reader reads (form1_accessible.cpp): the parts in reading
+  // order, the child windows among them.
+  enum TReadingOrder : std::size_t {
+    roTitle,
+    roMenu,
+    roMinimize,
+    roMaximize,
+    roClose,
+    roBanner,
+    roTypes,
+    roConnect,
+    roReceive,
+    roLog,
+    roProgress,
+    roLink,
+    roCount
+  };
+  std::vector<TAccessibleItem> AccessibleItems() const override;
+  LRESULT AnswerGetObject(WPARAM WParam, LPARAM LParam);
+  // Tells readers a part changed (EVENT_OBJECT_NAMECHANGE, ...).
+  void TellReaders(DWORD Event, TReadingOrder Part) const;
 
   // Painting (form1_paint.cpp).
   void Paint(HDC Dc);
@@ -57,6 +95,9 @@ class TForm1 : private TForm1Controls, public TViewWindow {
   void DrawButton(const DRAWITEMSTRUCT& Item);
   void DrawRadio(const DRAWITEMSTRUCT& Item, int Index);
   void MakeFonts();
+  void MakePictures();
+  void MakeGlyphs();
+  const TPixels& TitleMiddle(int Width);
 
   // The controls the commands touch.
   void MemoClear() override;
@@ -79,9 +120,21 @@ class TForm1 : private TForm1Controls, public TViewWindow {
   bool tracking_ = false;
   bool maximized_ = false;
   RECT normal_{};  // where the window was before it was maximised
-  HFONT titleFont_ = nullptr, groupFont_ = nullptr, buttonFont_ = nullptr, logFont_ = nullptr,
-        linkFont_ = nullptr, windowFont_ = nullptr;
+  struct TDeleteObject {
+    void operator()(HGDIOBJ Object) const { DeleteObject(Object); }
+  };
+  using TFont = std::unique_ptr<std::remove_pointer_t<HFONT>, TDeleteObject>;
+  UINT dpi_ = DesignDpi;
+  // Made for dpi_, and again only when it changes.
+  TFont titleFont_, groupFont_, buttonFont_, logFont_, linkFont_, windowFont_;
+  struct TPictures {
+    TPixels TitleLeft, TitleMiddle, TitleRight, Banner, Icon;
+    TPixels TitleButtons[tbCount][tsCount];
+    TPixels Glyphs[2][2];     // [Connect, Receive][disabled, enabled]
+    TPixels StretchedMiddle;  // the middle over the gap it last filled
+  } pictures_;
   HBRUSH memoBrush_ = nullptr;
+  std::unique_ptr<TAccessibleWindow> accessible_;  // made when a reader first asks
 
   // Declared after the port, so that they go first; the task in the commands
   // goes before the view it reports to.

@@ -7,12 +7,19 @@
 #include "app/graphics/glyph.h"
 #include "app/graphics/skin_pictures.h"
 #include "app/skin_colours.h"
+#include "app/win32/dpi.h"
 #include "app/win32/form1.h"
 #include "app/win32/wide.h"
 
 namespace {
 
 using namespace Form1Layout;
+
+// The skin's own measures, in 96-DPI units like the layout.
+constexpr int kLine = 1;           // frames and borders
+constexpr int kLogRadius = 4;      // the log's frame
+constexpr int kPanelRadius = 5;    // the radio group, the progress bar, the buttons
+constexpr int kProgressInset = 2;  // the fill inside the progress bar's track
 
 COLORREF Ref(TRgb c) {
   return RGB(c.R, c.G, c.B);
@@ -21,9 +28,10 @@ COLORREF Ref(TRgb c) {
 // A face the system has itself: one it substitutes for the name reads back
 // under another.
 bool Installed(const std::wstring& Face) {
-  HFONT font =
-      CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, Face.c_str());
+  constexpr int kProbePixels = 12;  // any size names the face
+  HFONT font = CreateFontW(-kProbePixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                           Face.c_str());
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, font);
   wchar_t got[LF_FACESIZE] = {};
@@ -34,8 +42,9 @@ bool Installed(const std::wstring& Face) {
   return _wcsicmp(got, Face.c_str()) == 0;
 }
 
-// The first installed family of the font's list, as the other front-end picks it.
-HFONT MakeFont(const TSkinFont& Font) {
+// The first installed family of the font's list, as the other front-end picks
+// it, Pixels high.
+HFONT MakeFont(const TSkinFont& Font, int Pixels) {
   std::wstring face = Wide(Font.Families[0]);
   for (const char* const* name = Font.Families; *name; ++name) {
     if (Installed(Wide(*name))) {
@@ -43,7 +52,7 @@ HFONT MakeFont(const TSkinFont& Font) {
       break;
     }
   }
-  return CreateFontW(-Font.Pixels, 0, 0, 0, Font.Bold ? FW_BOLD : FW_NORMAL, FALSE, Font.Underline,
+  return CreateFontW(-Pixels, 0, 0, 0, Font.Bold ? FW_BOLD : FW_NORMAL, FALSE, Font.Underline,
                      FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                      ANTIALIASED_QUALITY, DEFAULT_PITCH, face.c_str());
 }
@@ -64,9 +73,9 @@ void Fill(HDC Dc, const RECT& R, TRgb C) {
   DeleteObject(b);
 }
 
-// A rounded frame in Pen, filled with Brush (or hollow).
-void Rounded(HDC Dc, const RECT& R, TRgb Pen, const TRgb* Brush, int Radius) {
-  HPEN pen = CreatePen(PS_SOLID, 1, Ref(Pen));
+// A rounded frame Width pixels wide in Pen, filled with Brush (or hollow).
+void Rounded(HDC Dc, const RECT& R, TRgb Pen, const TRgb* Brush, int Radius, int Width) {
+  HPEN pen = CreatePen(Width > 1 ? PS_INSIDEFRAME : PS_SOLID, Width, Ref(Pen));
   HBRUSH brush =
       Brush ? CreateSolidBrush(Ref(*Brush)) : static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   HGDIOBJ oldPen = SelectObject(Dc, pen), oldBrush = SelectObject(Dc, brush);
@@ -115,37 +124,55 @@ void Text(HDC Dc, HFONT Font, TRgb Colour, const std::string& S, RECT R, UINT Fo
   SelectObject(Dc, old);
 }
 
-RECT At(POINT O, TRect R) {
-  return {O.x + R.Left, O.y + R.Top, O.x + R.Left + R.Width, O.y + R.Top + R.Height};
-}
-
-// The pictures as drawn, made once.
-struct TSkin {
-  TPixels Left = TitleLeftPicture.Pixels(), Middle = TitleMiddlePicture.Pixels(),
-          Right = TitleRightPicture.Pixels();
-  TPixels Banner =
-      ScaleBilinear(BannerPicture.Pixels(), Form1Layout::Banner.Width, Form1Layout::Banner.Height);
-  TPixels Buttons[tbCount][tsCount];
-  TSkin() {
-    for (int k = 0; k < tbCount; ++k)
-      for (int s = 0; s < tsCount; ++s) Buttons[k][s] = TitleButtonPictures[k][s].Pixels();
-  }
-};
-
-const TSkin& Skin() {
-  static const TSkin skin;
-  return skin;
+// A picture made at 96 DPI, grown to Dpi from the source pixels (unchanged at 96).
+TPixels AtDpi(const TPixels& P, UINT Dpi) {
+  if (Dpi == DesignDpi || P.Empty()) return P;
+  return ScaleBilinear(P, ToPixels(P.Width, Dpi), ToPixels(P.Height, Dpi));
 }
 
 }  // namespace
 
 void TForm1::MakeFonts() {
-  titleFont_ = MakeFont(SkinFonts::Title);
-  groupFont_ = MakeFont(SkinFonts::Group);
-  buttonFont_ = MakeFont(SkinFonts::Button);
-  logFont_ = MakeFont(SkinFonts::Log);
-  linkFont_ = MakeFont(SkinFonts::Link);
-  windowFont_ = MakeFont(SkinFonts::WindowText);
+  const auto make = [this](const TSkinFont& f) { return TFont(MakeFont(f, Px(f.Pixels))); };
+  titleFont_ = make(SkinFonts::Title);
+  groupFont_ = make(SkinFonts::Group);
+  buttonFont_ = make(SkinFonts::Button);
+  linkFont_ = make(SkinFonts::Link);
+  windowFont_ = make(SkinFonts::WindowText);
+  // The log's font goes only once the edit control has the new one.
+  TFont log = make(SkinFonts::Log);
+  if (memo_) SendMessageW(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(log.get()), FALSE);
+  logFont_ = std::move(log);
+}
+
+void TForm1::MakePictures() {
+  TPictures& p = pictures_;
+  p.TitleLeft = AtDpi(TitleLeftPicture.Pixels(), dpi_);
+  p.TitleMiddle = AtDpi(TitleMiddlePicture.Pixels(), dpi_);
+  p.TitleRight = AtDpi(TitleRightPicture.Pixels(), dpi_);
+  p.StretchedMiddle = {};
+  // Stretched over its panel straight from the source, in one step.
+  p.Banner = ScaleBilinear(BannerPicture.Pixels(), Px(Banner.Left + Banner.Width) - Px(Banner.Left),
+                           Px(Banner.Top + Banner.Height) - Px(Banner.Top));
+  p.Icon = AtDpi(GlyphPixels(icon_.Pixels(), true), dpi_);
+  for (int k = 0; k < tbCount; ++k)
+    for (int s = 0; s < tsCount; ++s)
+      p.TitleButtons[k][s] = AtDpi(TitleButtonPictures[k][s].Pixels(), dpi_);
+  MakeGlyphs();
+}
+
+void TForm1::MakeGlyphs() {
+  const TBitmap* glyphs[] = {&glyph1_, &glyph2_};
+  for (int b = 0; b < 2; ++b)
+    for (int enabled = 0; enabled < 2; ++enabled)
+      pictures_.Glyphs[b][enabled] = AtDpi(GlyphPixels(glyphs[b]->Pixels(), enabled != 0), dpi_);
+}
+
+const TPixels& TForm1::TitleMiddle(int Width) {
+  TPixels& m = pictures_.StretchedMiddle;
+  if (m.Width != Width || m.Height != pictures_.TitleMiddle.Height)
+    m = ScaleBilinear(pictures_.TitleMiddle, Width, pictures_.TitleMiddle.Height);
+  return m;
 }
 
 void TForm1::Paint(HDC Target) {
@@ -159,10 +186,12 @@ void TForm1::Paint(HDC Target) {
   Gradient(dc, client, {246, 250, 251}, {233, 241, 243});
   PaintTitleBar(dc, client.right);
   PaintControls(dc);
-  // The frame's 1-pixel black border, square corners.
-  HBRUSH black = CreateSolidBrush(Ref(SkinColours::Border));
-  FrameRect(dc, &client, black);
-  DeleteObject(black);
+  // The frame's 1-unit black border, square corners.
+  const int line = Px(kLine);
+  for (const RECT& edge :
+       {RECT{0, 0, client.right, line}, RECT{0, client.bottom - line, client.right, client.bottom},
+        RECT{0, 0, line, client.bottom}, RECT{client.right - line, 0, client.right, client.bottom}})
+    Fill(dc, edge, SkinColours::Border);
 
   BitBlt(Target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
   SelectObject(dc, old);
@@ -173,48 +202,48 @@ void TForm1::Paint(HDC Target) {
 void TForm1::PaintTitleBar(HDC Dc, int Width) {
   // Left and right at their own sizes, the middle stretched over what is
   // between; at the window's normal width the two outer pictures overlap.
-  const TSkin& skin = Skin();
-  DrawPixels(Dc, skin.Left, 0, 0);
-  const int gap = Width - skin.Left.Width - skin.Right.Width;
-  if (gap > 0) DrawPixels(Dc, ScaleBilinear(skin.Middle, gap, TitleBarHeight), skin.Left.Width, 0);
-  DrawPixels(Dc, skin.Right, Width - skin.Right.Width, 0);
+  const TPictures& p = pictures_;
+  DrawPixels(Dc, p.TitleLeft, 0, 0);
+  const int gap = Width - p.TitleLeft.Width - p.TitleRight.Width;
+  if (gap > 0) DrawPixels(Dc, TitleMiddle(gap), p.TitleLeft.Width, 0);
+  DrawPixels(Dc, p.TitleRight, Width - p.TitleRight.Width, 0);
 
-  const int mid = TitleButtonTop + TitleButtonSize / 2;
-  DrawPixels(Dc, GlyphPixels(icon_.Pixels(), true), TitleIconLeft, mid - icon_.Height() / 2);
-  const int menuLeft = Width - TitleRightMargin - 4 * TitleButtonSize - 3 * TitleButtonGap;
-  Text(Dc, titleFont_, SkinColours::Accent, ApplicationTitle,
-       {TitleTextLeft, TitleButtonTop, menuLeft - 8, TitleButtonTop + TitleButtonSize},
+  const int mid =
+      Px(TitleButtonTop) + (Px(TitleButtonTop + TitleButtonSize) - Px(TitleButtonTop)) / 2;
+  DrawPixels(Dc, p.Icon, Px(TitleIconLeft), mid - p.Icon.Height / 2);
+  Text(Dc, titleFont_.get(), SkinColours::Accent, ApplicationTitle, TitleTextRect(Width),
        DT_LEFT | DT_VCENTER);
 
   // Right to left: close, maximise, minimise, window menu.
   const THot order[] = {htClose, htMaximize, htMinimize, htMenu};
   const TTitleButtonPicture kinds[] = {tbClose, maximized_ ? tbRestore : tbMaximize, tbMinimize,
                                        tbMenu};
-  int x = Width - TitleRightMargin - TitleButtonSize;
   for (int i = 0; i < 4; ++i) {
     const TTitleButtonState state =
         hot_ == order[i] ? (pressed_ == order[i] ? tsPressed : tsHover) : tsNormal;
-    DrawPixels(Dc, skin.Buttons[kinds[i]][state], x, TitleButtonTop);
-    x -= TitleButtonSize + TitleButtonGap;
+    const RECT r = TitleButtonRect(i, Width);
+    DrawPixels(Dc, p.TitleButtons[kinds[i]][state], r.left, r.top);
   }
 }
 
 void TForm1::PaintControls(HDC Dc) {
   const POINT o = Origin();
   // The banner, stretched over its panel.
-  DrawPixels(Dc, Skin().Banner, o.x + Banner.Left, o.y + Banner.Top);
+  const RECT banner = Px(Banner, o);
+  DrawPixels(Dc, pictures_.Banner, banner.left, banner.top);
 
-  // The log area's frame, around the edit control set 1 pixel inside it.
-  Rounded(Dc, At(o, Memo1), SkinColours::Line, &SkinColours::Panel, 4);
+  // The log area's frame, around the edit control set 1 unit inside it.
+  const int line = Px(kLine);
+  Rounded(Dc, Px(Memo1, o), SkinColours::Line, &SkinColours::Panel, Px(kLogRadius), line);
 
   // The radio group's frame.
-  Rounded(Dc, At(o, RadioGroup), SkinColours::Line, &SkinColours::Panel, 5);
+  Rounded(Dc, Px(RadioGroup, o), SkinColours::Line, &SkinColours::Panel, Px(kPanelRadius), line);
 
   // The progress bar: track, fill from the left, the caption centred in black.
-  const RECT bar = At(o, ProgressBar1);
+  const RECT bar = Px(ProgressBar1, o);
   Gradient(Dc, bar, {229, 237, 239}, {250, 252, 252});
-  Rounded(Dc, bar, {184, 205, 210}, nullptr, 5);
-  const int inset = 2;
+  Rounded(Dc, bar, {184, 205, 210}, nullptr, Px(kPanelRadius), line);
+  const int inset = Px(kProgressInset);
   const int fill =
       ProgressFillWidth(position_, min_, max_, std::max(0, int(bar.right - bar.left) - 2 * inset));
   if (fill > 0) {
@@ -224,13 +253,12 @@ void TForm1::PaintControls(HDC Dc) {
     Gradient(Dc, {f.left, (f.top + f.bottom) / 2, f.right, f.bottom}, SkinColours::AccentLight,
              SkinColours::Accent);
   }
-  Text(Dc, windowFont_, {0, 0, 0}, std::to_string(ProgressPercent(position_, min_, max_)) + "%",
-       bar, DT_CENTER | DT_VCENTER);
+  Text(Dc, windowFont_.get(), {0, 0, 0},
+       std::to_string(ProgressPercent(position_, min_, max_)) + "%", bar, DT_CENTER | DT_VCENTER);
 
   // The link label: blue, red while the mouse is over it.
-  const std::string title = ApplicationTitle;
-  Text(Dc, linkFont_, hot_ == htLink ? SkinColours::LinkHover : SkinColours::LinkText,
-       title.substr(0, title.find(" V")), At(o, URLLabel1), DT_CENTER | DT_VCENTER);
+  Text(Dc, linkFont_.get(), hot_ == htLink ? SkinColours::LinkHover : SkinColours::LinkText,
+       LinkCaption, Px(URLLabel1, o), DT_CENTER | DT_VCENTER);
 }
 
 void TForm1::DrawButton(const DRAWITEMSTRUCT& Item) {
@@ -247,28 +275,29 @@ void TForm1::DrawButton(const DRAWITEMSTRUCT& Item) {
   if (focused && !down) border = SkinColours::AccentLight;
   RECT face = r;
   Gradient(dc, {face.left + 1, face.top + 1, face.right - 1, face.bottom - 1}, top, bottom);
-  Rounded(dc, face, border, nullptr, 5);
+  const int line = Px(kLine);
+  Rounded(dc, face, border, nullptr, Px(kPanelRadius), line);
 
-  const TBitmap& glyph = first ? glyph1_ : glyph2_;
-  const TPixels pixels = GlyphPixels(glyph.Pixels(), !disabled);
+  const TPixels& pixels = pictures_.Glyphs[first ? 0 : 1][disabled ? 0 : 1];
   const std::string& caption = first ? caption1_ : caption2_;
-  HGDIOBJ old = SelectObject(dc, buttonFont_);
+  HGDIOBJ old = SelectObject(dc, buttonFont_.get());
   SIZE text{};
   const std::wstring w = Wide(caption);
   GetTextExtentPoint32W(dc, w.c_str(), int(w.size()), &text);
   SelectObject(dc, old);
-  const TButtonPlaces at = PlaceCaptionAndGlyph(r.right - r.left, r.bottom - r.top, text.cx,
-                                                text.cy, pixels.Width, pixels.Height);
-  // Held down, caption and glyph move one pixel down and right.
-  const int shift = down ? 1 : 0;
-  Text(dc, buttonFont_, disabled ? SkinColours::Muted : SkinColours::Accent, caption,
+  const TButtonPlaces at =
+      PlaceCaptionAndGlyph(r.right - r.left, r.bottom - r.top, text.cx, text.cy, pixels.Width,
+                           pixels.Height, Px(SpeedButtonSpacing));
+  // Held down, caption and glyph move one unit down and right.
+  const int shift = down ? line : 0;
+  Text(dc, buttonFont_.get(), disabled ? SkinColours::Muted : SkinColours::Accent, caption,
        {at.CaptionLeft + shift, at.CaptionTop + shift, at.CaptionLeft + shift + text.cx,
         at.CaptionTop + shift + text.cy},
        DT_LEFT | DT_TOP);
   DrawPixels(dc, pixels, at.GlyphLeft + shift, at.GlyphTop + shift);
   // At the normal size the buttons lie on the window's left edge, where its
   // border runs above them.
-  if (Origin().x == 0) Fill(dc, {r.left, r.top, r.left + 1, r.bottom}, SkinColours::Border);
+  if (Origin().x == 0) Fill(dc, {r.left, r.top, r.left + line, r.bottom}, SkinColours::Border);
 }
 
 void TForm1::DrawRadio(const DRAWITEMSTRUCT& Item, int Index) {
@@ -276,9 +305,11 @@ void TForm1::DrawRadio(const DRAWITEMSTRUCT& Item, int Index) {
   const RECT r = Item.rcItem;
   Fill(dc, r, SkinColours::Panel);
   const bool checked = Index >= 0 && Index < int(checked_.size()) && checked_[std::size_t(Index)];
-  const int top = (r.bottom - r.top - RadioIndicator) / 2;
-  const RECT ring{r.left, top, r.left + RadioIndicator, top + RadioIndicator};
-  HPEN pen = CreatePen(PS_SOLID, 1, checked ? Ref(SkinColours::Accent) : RGB(150, 180, 187));
+  const int indicator = Px(RadioIndicator), line = Px(kLine);
+  const int top = (r.bottom - r.top - indicator) / 2;
+  const RECT ring{r.left, top, r.left + indicator, top + indicator};
+  HPEN pen = CreatePen(line > 1 ? PS_INSIDEFRAME : PS_SOLID, line,
+                       checked ? Ref(SkinColours::Accent) : RGB(150, 180, 187));
   HBRUSH face = CreateSolidBrush((Item.itemState & ODS_SELECTED) ? RGB(214, 234, 238)
                                                                  : Ref(SkinColours::Panel));
   HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, face);
@@ -287,9 +318,9 @@ void TForm1::DrawRadio(const DRAWITEMSTRUCT& Item, int Index) {
     HBRUSH dot = CreateSolidBrush(Ref(SkinColours::Accent));
     HGDIOBJ n = SelectObject(dc, GetStockObject(NULL_PEN));
     SelectObject(dc, dot);
-    const int inset = RadioIndicator * 28 / 100;
-    Ellipse(dc, ring.left + inset, ring.top + inset, ring.right - inset + 1,
-            ring.bottom - inset + 1);
+    const int inset = indicator * 28 / 100;
+    Ellipse(dc, ring.left + inset, ring.top + inset, ring.right - inset + line,
+            ring.bottom - inset + line);
     SelectObject(dc, n);
     SelectObject(dc, face);
     DeleteObject(dot);
@@ -298,10 +329,11 @@ void TForm1::DrawRadio(const DRAWITEMSTRUCT& Item, int Index) {
   SelectObject(dc, oldBrush);
   DeleteObject(pen);
   DeleteObject(face);
-  Text(dc, groupFont_, SkinColours::Accent, Radios[std::size_t(Index)].Caption,
-       {r.left + RadioIndicator + RadioGap, r.top, r.right, r.bottom}, DT_LEFT | DT_VCENTER);
+  const int textLeft = r.left + Px(RadioIndicator + RadioGap);
+  Text(dc, groupFont_.get(), SkinColours::Accent, Radios[std::size_t(Index)].Caption,
+       {textLeft, r.top, r.right, r.bottom}, DT_LEFT | DT_VCENTER);
   if (Item.itemState & ODS_FOCUS) {
-    RECT f{r.left + RadioIndicator + RadioGap - 1, r.top, r.right, r.bottom};
+    RECT f{textLeft - line, r.top, r.right, r.bottom};
     DrawFocusRect(dc, &f);
   }
 }

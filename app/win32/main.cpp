@@ -4,6 +4,7 @@
 #include "app/win32/windows_api.h"
 // After the API itself, which it builds on.
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <exception>
 #include <string>
@@ -14,7 +15,21 @@
 #include "app/win32/wide.h"
 #include "app/win32/win32_platform.h"
 
+namespace {
+
+// COM on the window's thread, a single-threaded apartment: the objects that
+// screen readers ask about the window are handed out and called here.
+struct TComApartment {
+  const bool Entered = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  ~TComApartment() {
+    if (Entered) CoUninitialize();
+  }
+};
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int CmdShow) {
+  const TComApartment com;
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   TWin32SerialPlatform platform;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <thread>
 
@@ -128,9 +129,7 @@ int32_t TRivuPosixDispatcher::SetComState(TDcb& Record) {
     return -Error;
   }
   Shadow_ = Record;
-  const TInputLimits Limits = InputLimits(Record, ReceiveQueueSize());
-  HoldAbove_ = Limits.HoldAbove;
-  ResumeBelow_ = Limits.ResumeBelow;
+  InputHold_.SetLimits(InputLimits(Record, ReceiveQueueSize()));
   WakeHeldOffInput();
   return 0;
 }
@@ -139,6 +138,19 @@ uint32_t TRivuPosixDispatcher::GetComError(TComStat& Stat) {
   Stat.InQue = uint32_t(GetQueue().FirstDataAvailable());
   Stat.OutQue = uint32_t(OutBufUsed());
   return PendingErrors_.exchange(0);
+}
+
+bool TRivuPosixDispatcher::ReportStatusChange(const TStatusChange& Change) {
+  if (Change.Errors) AddDeviceErrors(Change.Errors);
+  // Before the report, so that the reading it brings carries them.
+  if (Change.Pulses) AddLinePulses(Change.Pulses);
+  if (!(Change.Events & evStatusEvents)) return true;
+  try {
+    GetQueue().Push(std::make_unique<TStatusBuffer>(Change.Events));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
 
 uint8_t TRivuPosixDispatcher::GetComModemLines() {
@@ -175,44 +187,11 @@ void TRivuPosixDispatcher::RestBetweenReads(int TimeoutMs) {
 }
 
 void TRivuPosixDispatcher::DataWanted() {
-  if (ReadResting_.load() || InputHeldOff_.load()) posixdev::SignalWakeFd(ReadWakeFd_);
-}
-
-TInputLimits InputLimits(const TDcb& Dcb, uint32_t InSize) {
-  TInputLimits L;
-  if (!Dcb.fInX && !Dcb.fOutxCtsFlow && Dcb.fRtsControl != dcRtsHandshake) return L;
-  L.HoldAbove = std::max<int64_t>(0, int64_t(InSize) - Dcb.XoffLim);
-  L.ResumeBelow = Dcb.XonLim;
-  return L;
-}
-
-bool HoldInputOff(const TInputLimits& Limits, bool HeldOff, int64_t Unread) {
-  if (Limits.HoldAbove < 0 || Unread == 0) return false;
-  return HeldOff ? Unread >= Limits.ResumeBelow : Unread > Limits.HoldAbove;
+  if (ReadResting_.load() || InputHold_.HeldOff()) posixdev::SignalWakeFd(ReadWakeFd_);
 }
 
 bool TRivuPosixDispatcher::HoldOffInput() {
-  const TInputLimits Limits{HoldAbove_.load(), ResumeBelow_.load()};
-  if (Limits.HoldAbove < 0) {
-    InputHeldOff_ = false;
-    return false;
-  }
-  // A task waiting for more than the limit gets what the dispatch buffer
-  // can take, or it would wait for good.
-  auto Hold = [&](bool HeldOff) {
-    const int64_t Unread = UnreadInput();
-    return HoldInputOff(Limits, HeldOff, Unread) &&
-           !(DataWaitersNow() > 0 && Unread < int64_t(DispatchBufferSize));
-  };
-  if (InputHeldOff_.load()) {
-    InputHeldOff_ = Hold(true);
-  } else if (Hold(false)) {
-    // Said before looking again, so a reader taking bytes in between sees
-    // it and wakes this thread.
-    InputHeldOff_ = true;
-    InputHeldOff_ = Hold(true);
-  }
-  return InputHeldOff_.load();
+  return InputHold_.HoldOff(*this);
 }
 
 posixdev::TPoll TRivuPosixDispatcher::WaitForInputRoom(int Fd, int TimeoutMs) {
@@ -223,13 +202,11 @@ posixdev::TPoll TRivuPosixDispatcher::WaitForInputRoom(int Fd, int TimeoutMs) {
 }
 
 void TRivuPosixDispatcher::InputConsumed() {
-  if (!InputHeldOff_.load()) return;
-  const TInputLimits Limits{HoldAbove_.load(), ResumeBelow_.load()};
-  if (!HoldInputOff(Limits, true, UnreadInput())) posixdev::SignalWakeFd(ReadWakeFd_);
+  if (InputHold_.MayResume(*this)) posixdev::SignalWakeFd(ReadWakeFd_);
 }
 
 void TRivuPosixDispatcher::WakeHeldOffInput() {
-  if (InputHeldOff_.load()) posixdev::SignalWakeFd(ReadWakeFd_);
+  if (InputHold_.HeldOff()) posixdev::SignalWakeFd(ReadWakeFd_);
 }
 
 posixdev::TPoll TRivuPosixDispatcher::WaitWriteWork(int Fd, int TimeoutMs) {

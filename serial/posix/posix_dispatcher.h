@@ -9,22 +9,9 @@
 #include <vector>
 
 #include "serial/dispatcher/dispatcher.h"
+#include "serial/dispatcher/input_hold.h"
 #include "serial/posix/posix_device.h"
-
-// Input flow limits as the read thread applies them. While flow control on
-// input is on (XON/XOFF, or the RTS/CTS handshake), the read thread holds off
-// once more than HoldAbove bytes wait unread in the component, and reads again
-// once fewer than ResumeBelow wait, or none: the driver keeps what arrives
-// meanwhile, and its own throttle (XOFF, RTS low) holds the far end.
-struct TInputLimits {
-  int64_t HoldAbove = -1;  // negative: no limits
-  int64_t ResumeBelow = 0;
-};
-// The limits a record asks for, on an input buffer of InSize bytes.
-TInputLimits InputLimits(const TDcb& Dcb, uint32_t InSize);
-// Whether the read thread holds off with Unread bytes waiting, given whether
-// it held off until now.
-bool HoldInputOff(const TInputLimits& Limits, bool HeldOff, int64_t Unread);
+#include "serial/posix/status_change.h"
 
 class TReadThread;
 class TWriteThread;
@@ -83,6 +70,10 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   void InputConsumed() override;
   // Error bits found by the status thread, taken by GetComError.
   void AddDeviceErrors(uint32_t Bits) { PendingErrors_.fetch_or(Bits); }
+  // The status thread's report of one look at the lines and counters: the
+  // error bits wait for GetComError, pulses join the modem status, and the
+  // events become a status item. False when no item could be made.
+  bool ReportStatusChange(const TStatusChange& Change);
 
   // Queued output, flushes and the end all wake the write thread through
   // one descriptor.
@@ -100,9 +91,7 @@ class TRivuPosixDispatcher : public TRivuBaseDispatcher {
   int WriteWakeFd_ = -1;
   int ReadWakeFd_ = -1;
   std::atomic<bool> ReadResting_{false};
-  std::atomic<int64_t> HoldAbove_{-1};
-  std::atomic<int64_t> ResumeBelow_{0};
-  std::atomic<bool> InputHeldOff_{false};
+  TInputHold InputHold_;
   // Serialises one-shot device calls of any thread with the close.
   std::mutex FdMutex_;
   std::mutex ReadMutex_;

@@ -203,16 +203,9 @@ void TStatusThread::Execute() {
     const TStatusChange Change = StatusChange(OldLines, NewLines, OldCounts, NewCounts);
     OldLines = NewLines;
     OldCounts = NewCounts;
-    if (Change.Errors) Port.AddDeviceErrors(Change.Errors);
-    // Before the report, so that the reading it brings carries them.
-    if (Change.Pulses) Port.AddLinePulses(Change.Pulses);
-    if (Change.Events & evStatusEvents) {
-      try {
-        Port.GetQueue().Push(std::make_unique<TStatusBuffer>(Change.Events));
-      } catch (const std::bad_alloc&) {
-        Result = ecNoMem;
-        Port.SetKillThreads();
-      }
+    if (!Port.ReportStatusChange(Change)) {
+      Result = ecNoMem;
+      Port.SetKillThreads();
     }
   }
   SetReturnValue(Result);

@@ -1,34 +1,27 @@
 #include "serial/posix/status_change.h"
 
 #include "serial/dispatcher/dcb.h"
+#include "serial/dispatcher/line_report.h"
 
 TStatusChange StatusChange(uint8_t OldLines, uint8_t NewLines, const posixdev::TCounters& OldCounts,
                            const posixdev::TCounters& NewCounts) {
   using posixdev::TCounters;
-  TStatusChange C;
-  const uint8_t Changed = NewLines ^ OldLines;
+  // A line whose counter moved changed at least once since the last look.
   static constexpr struct {
     uint8_t Line;
     uint32_t TCounters::*Count;
-    uint32_t Event;
-    uint8_t Delta;
-  } kLines[] = {{0x10, &TCounters::Cts, evCts, 0x01},
-                {0x20, &TCounters::Dsr, evDsr, 0x02},
-                {0x80, &TCounters::Dcd, evRlsd, 0x08}};
-  for (const auto& L : kLines) {
-    const bool Counted = NewCounts.*L.Count != OldCounts.*L.Count;
-    if (Changed & L.Line) {
-      C.Events |= L.Event;
-    } else if (Counted) {
-      C.Events |= L.Event;
-      C.Pulses |= L.Delta;
-    }
+  } kCounted[] = {{0x10, &TCounters::Cts},
+                  {0x20, &TCounters::Dsr},
+                  {0x40, &TCounters::Rng},
+                  {0x80, &TCounters::Dcd}};
+  uint8_t Moved = 0;
+  for (const auto& L : kCounted) {
+    if (NewCounts.*L.Count != OldCounts.*L.Count) Moved |= L.Line;
   }
-  if (Changed & 0x40) {
-    C.Events |= (NewLines & 0x40) ? evRing : evRing2;
-  } else if (NewCounts.Rng != OldCounts.Rng) {
-    C.Events |= evRing | evRing2;
-  }
+  const TLineReport Lines = LineReport(Moved, OldLines, NewLines);
+  TStatusChange C;
+  C.Events = Lines.Events;
+  C.Pulses = Lines.Pulses;
   // Counters only grow, but may wrap: any difference counts.
   if (NewCounts.BufOverrun != OldCounts.BufOverrun) C.Errors |= leOverflow;
   if (NewCounts.Overrun != OldCounts.Overrun) C.Errors |= leOverrun;

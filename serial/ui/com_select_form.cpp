@@ -5,11 +5,17 @@
 #include <QScreen>
 
 #include "serial/ports/port_choices.h"
+#include "serial/ports/port_dialog_layout.h"
 
 namespace {
 
-const QString kLabel1Text = QStringLiteral("The configured serial port is not valid.");
-constexpr int kLabel1Width = 176;
+using namespace PortDialogLayout;
+
+const QString kLabel1Text = QString::fromUtf8(Label1Text);
+
+void Place(QWidget& Widget, TRect R) {
+  Widget.setGeometry(R.Left, R.Top, R.Width, R.Height);
+}
 
 // The dialog's own face; fontconfig substitutes the closest installed one. The
 // layout is measured for that face's narrow letters, so a wider substitute is
@@ -17,10 +23,10 @@ constexpr int kLabel1Width = 176;
 QFont DialogFont() {
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(11);
+  font.setPixelSize(FontPixels);
   for (int stretch = 100; stretch > 70; --stretch) {
     font.setStretch(stretch);
-    if (QFontMetrics(font).horizontalAdvance(kLabel1Text) <= kLabel1Width) break;
+    if (QFontMetrics(font).horizontalAdvance(kLabel1Text) <= Label1.Width) break;
   }
   return font;
 }
@@ -35,15 +41,15 @@ TComSelectForm::TComSelectForm(QWidget* Owner)
                          Qt::WindowCloseButtonHint),
       Bevel1(this),
       Label1(kLabel1Text, this),
-      Label2(QStringLiteral("Please choose another port."), this),
+      Label2(QString::fromUtf8(Label2Text), this),
       DeviceLabel(this),
       PortsDelegate(this),
       PortsComboBox(this),
-      OkBtn(QStringLiteral("OK"), this),
-      AbortBtn(QStringLiteral("Cancel"), this) {
+      OkBtn(QString::fromUtf8(OkText), this),
+      AbortBtn(QString::fromUtf8(CancelText), this) {
   setObjectName(QStringLiteral("ComSelectForm"));
-  setWindowTitle(QStringLiteral("Select Port"));
-  setFixedSize(220, 131);
+  setWindowTitle(QString::fromUtf8(Caption));
+  setFixedSize(ClientWidth, ClientHeight);
   setFont(DialogFont());
   QPalette pal = palette();
   pal.setColor(QPalette::Window, pal.color(QPalette::Button));
@@ -54,29 +60,29 @@ TComSelectForm::TComSelectForm(QWidget* Owner)
 
   Bevel1.setObjectName(QStringLiteral("Bevel1"));
   Bevel1.setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  Bevel1.setGeometry(8, 8, 201, 42);
+  Place(Bevel1, PortDialogLayout::Bevel1);
   Label1.setObjectName(QStringLiteral("Label1"));
-  Label1.setGeometry(18, 14, kLabel1Width, 13);
+  Place(Label1, PortDialogLayout::Label1);
   Label2.setObjectName(QStringLiteral("Label2"));
-  Label2.setGeometry(18, 30, 133, 13);
+  Place(Label2, PortDialogLayout::Label2);
 
   // The one free strip between the bevel and the list.
   DeviceLabel.setObjectName(QStringLiteral("DeviceLabel"));
-  DeviceLabel.setGeometry(10, 51, 199, 13);
+  Place(DeviceLabel, PortDialogLayout::DeviceLabel);
   QPalette dim = DeviceLabel.palette();
   dim.setColor(QPalette::WindowText, dim.color(QPalette::Disabled, QPalette::Text));
   DeviceLabel.setPalette(dim);
 
   PortsComboBox.setObjectName(QStringLiteral("PortsComboBox"));
   PortsComboBox.setEditable(false);
-  PortsComboBox.setGeometry(8, 64, 201, 21);
+  Place(PortsComboBox, PortDialogLayout::PortsComboBox);
   PortsComboBox.setItemDelegate(&PortsDelegate);
 
   OkBtn.setObjectName(QStringLiteral("OkBtn"));
-  OkBtn.setGeometry(8, 95, 85, 27);
+  Place(OkBtn, PortDialogLayout::OkBtn);
   OkBtn.setDefault(true);
   AbortBtn.setObjectName(QStringLiteral("AbortBtn"));
-  AbortBtn.setGeometry(124, 95, 85, 27);
+  Place(AbortBtn, PortDialogLayout::AbortBtn);
 
   setTabOrder(&OkBtn, &AbortBtn);
   setTabOrder(&AbortBtn, &PortsComboBox);

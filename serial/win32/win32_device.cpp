@@ -1,5 +1,7 @@
 #include "serial/win32/win32_device.h"
 
+#include <cctype>
+
 #include "serial/errors/port_error_numbers.h"
 
 namespace windev {
@@ -50,17 +52,42 @@ bool DeviceGone(DWORD Error) {
   }
 }
 
-HANDLE Open(const std::string& Path, int32_t& Error) {
+namespace {
+
+// A named mutex per port, by the path's last part ("\\.\com8" and "COM8"
+// are one port); nothing when the system gives none, and the open goes on.
+HANDLE HoldPort(const std::string& Path, bool& Held) {
+  std::string Name = Path.substr(Path.find_last_of("\\/") + 1);
+  for (char& C : Name) C = char(std::toupper(static_cast<unsigned char>(C)));
+  const HANDLE H = ::CreateMutexA(nullptr, FALSE, ("zedazi-port-" + Name).c_str());
+  Held = H != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS;
+  return H;
+}
+
+}  // namespace
+
+HANDLE Open(const std::string& Path, int32_t& Error, THandle& Hold) {
+  bool Held = false;
+  Hold.Reset(HoldPort(Path, Held));
+  if (Held) {
+    Hold.Reset();
+    Error = oeAccessDenied;
+    return INVALID_HANDLE_VALUE;
+  }
   const HANDLE H =
       ::CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (H == INVALID_HANDLE_VALUE) Error = PortErrorNumber(::GetLastError());
+  if (H == INVALID_HANDLE_VALUE) {
+    Error = PortErrorNumber(::GetLastError());
+    Hold.Reset();
+  }
   return H;
 }
 
 int32_t TrialOpen(const std::string& Path) {
   int32_t Error = 0;
-  THandle H(Open(Path, Error));
+  THandle Hold;
+  THandle H(Open(Path, Error, Hold));
   return H.Valid() ? 0 : Error;
 }
 
@@ -107,6 +134,25 @@ void FromDcb(const DCB& In, TDcb& Out) {
   Out.StopBits = In.StopBits;
   Out.XonChar = uint8_t(In.XonChar);
   Out.XoffChar = uint8_t(In.XoffChar);
+}
+
+bool StateHeld(const DCB& Asked, const DCB& Got, bool Unframed) {
+  const uint64_t Diff =
+      Asked.BaudRate > Got.BaudRate ? Asked.BaudRate - Got.BaudRate : Got.BaudRate - Asked.BaudRate;
+  if (Diff * 50 > Asked.BaudRate) return false;
+  if (!Unframed && (Asked.ByteSize != Got.ByteSize || Asked.Parity != Got.Parity)) return false;
+  if (Asked.StopBits != Got.StopBits) return false;
+  auto RtsHandshake = [](const DCB& D) { return D.fRtsControl == RTS_CONTROL_HANDSHAKE; };
+  // One switch where the driver ties the two (it may report either).
+  if ((Asked.fOutxCtsFlow || RtsHandshake(Asked)) != (Got.fOutxCtsFlow || RtsHandshake(Got))) {
+    return false;
+  }
+  auto Toggle = [](const DCB& D) { return D.fRtsControl == RTS_CONTROL_TOGGLE; };
+  auto DtrHandshake = [](const DCB& D) { return D.fDtrControl == DTR_CONTROL_HANDSHAKE; };
+  return Toggle(Asked) == Toggle(Got) && DtrHandshake(Asked) == DtrHandshake(Got) &&
+         Asked.fOutxDsrFlow == Got.fOutxDsrFlow && Asked.fDsrSensitivity == Got.fDsrSensitivity &&
+         Asked.fOutX == Got.fOutX && Asked.fInX == Got.fInX && Asked.XonChar == Got.XonChar &&
+         Asked.XoffChar == Got.XoffChar;
 }
 
 bool SetReadAtOnce(HANDLE Device) {

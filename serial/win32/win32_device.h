@@ -49,8 +49,12 @@ int32_t PortErrorNumber(DWORD Error);
 bool DeviceGone(DWORD Error);
 
 // CreateFileA with read and write access, no sharing, asynchronous I/O;
-// INVALID_HANDLE_VALUE and Error (a port error number) on failure.
-HANDLE Open(const std::string& Path, int32_t& Error);
+// INVALID_HANDLE_VALUE and Error (a port error number) on failure. Hold
+// keeps the port this tool's while the device is open: a compatibility
+// layer's serial driver lets a second open of a port through, where a
+// Windows driver refuses it itself. A port held so is refused as one held
+// by another program.
+HANDLE Open(const std::string& Path, int32_t& Error, THandle& Hold);
 // Opens Path as Open does and closes it again: 0, or Open's error.
 int32_t TrialOpen(const std::string& Path);
 
@@ -58,6 +62,17 @@ int32_t TrialOpen(const std::string& Path);
 // of Out keeps what the driver reported.
 void ToDcb(const TDcb& In, DCB& Out);
 void FromDcb(const DCB& In, TDcb& Out);
+
+// Whether Got (read back from the driver) holds what Asked asked for: the
+// rate (within 2%), data size, parity, stop bits and the modes the driver
+// carries out itself: CTS and DSR output flow, DSR sensitivity, the DTR and
+// RTS handshakes, RTS toggle, XON/XOFF and their characters. The DTR and
+// RTS levels are the caller's, set again after each record. CTS flow and the
+// RTS handshake count as one switch: drivers that tie them (as termios does)
+// report either. Unframed: a line without modem lines (a pseudo-terminal under a
+// compatibility layer), which keeps eight bits without parity whatever it is
+// given; its data size and parity do not count.
+bool StateHeld(const DCB& Asked, const DCB& Got, bool Unframed);
 
 // Reads return at once with what the driver holds; writes have no time-out.
 bool SetReadAtOnce(HANDLE Device);

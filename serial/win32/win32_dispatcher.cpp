@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <thread>
 
+#include "serial/dispatcher/line_report.h"
 #include "serial/errors/error_codes.h"
 #include "serial/errors/port_error_numbers.h"
 #include "serial/win32/thread_name.h"
@@ -20,7 +22,8 @@ TRivuWin32Dispatcher::TRivuWin32Dispatcher(TDispatcherOwner* Owner, TSerialPlatf
       Kill_(windev::MakeEvent(true)),
       Serial_(windev::MakeEvent(false)),
       Output_(windev::MakeEvent(false)),
-      OutFlush_(windev::MakeEvent(false)) {}
+      OutFlush_(windev::MakeEvent(false)),
+      InputRoom_(windev::MakeEvent(false)) {}
 
 TRivuWin32Dispatcher::~TRivuWin32Dispatcher() {
   Shutdown();
@@ -39,13 +42,15 @@ void TRivuWin32Dispatcher::NameThread(const char* Name) {
 
 int32_t TRivuWin32Dispatcher::OpenCom(const std::string& Name, int32_t, int32_t) {
   int32_t Error = 0;
-  const HANDLE H = windev::Open(Name, Error);
+  windev::THandle Hold;
+  const HANDLE H = windev::Open(Name, Error, Hold);
   if (H == INVALID_HANDLE_VALUE) {
     LastError_ = Error;
     return -1;
   }
   std::lock_guard Lock(DeviceMutex_);
   Device_.Reset(H);
+  PortHold_.Reset(Hold.Release());
   // Kernel handles fit in 32 bits (they are shared with 32-bit processes).
   SetDeviceHandle(int(reinterpret_cast<intptr_t>(H)));
   return ComHandleNow();
@@ -95,8 +100,21 @@ int32_t TRivuWin32Dispatcher::CloseCom() {
     std::lock_guard Lock(DeviceMutex_);
     if (Device_.Valid()) {
       const HANDLE H = Device_.Get();
+      // The port keeps RTS toggling past the close: the next program to open
+      // it would find RTS driven by the driver, which it never asked for.
+      // Low, as it sat between sends.
+      if (Toggling_) {
+        DCB D{};
+        D.DCBlength = sizeof D;
+        if (ReadDriverState(H, D) && D.fRtsControl == RTS_CONTROL_TOGGLE) {
+          D.fRtsControl = RTS_CONTROL_DISABLE;
+          WriteDriverState(H, D);
+        }
+        Toggling_ = false;
+      }
       if (::CloseHandle(H)) {
         Device_.Release();
+        PortHold_.Reset();
         SetDeviceHandle(-1);
       } else {
         NoteError(::GetLastError());
@@ -111,9 +129,11 @@ void TRivuWin32Dispatcher::StartDispatcher() {
   LaunchThreads(
       [this] {
         // A previous run's signals must not reach the new threads.
-        for (const HANDLE E : {Kill_.Get(), Serial_.Get(), Output_.Get(), OutFlush_.Get()}) {
+        for (const HANDLE E :
+             {Kill_.Get(), Serial_.Get(), Output_.Get(), OutFlush_.Get(), InputRoom_.Get()}) {
           ::ResetEvent(E);
         }
+        EventLines_ = GetComModemLines();
       },
       std::make_unique<TReadThread>(*this), std::make_unique<TWriteThread>(*this),
       std::make_unique<TStatusThread>(*this));
@@ -134,11 +154,24 @@ int32_t TRivuWin32Dispatcher::EscapeComFunction(int32_t Code) {
   return 0;
 }
 
+bool TRivuWin32Dispatcher::ReadDriverState(HANDLE Device, DCB& Out) {
+  Out.DCBlength = sizeof Out;
+  return ::GetCommState(Device, &Out) != 0;
+}
+
+bool TRivuWin32Dispatcher::WriteDriverState(HANDLE Device, const DCB& In) {
+  DCB D = In;
+  return ::SetCommState(Device, &D) != 0;
+}
+
+bool TRivuWin32Dispatcher::ClearDriverErrors(HANDLE Device, DWORD& Errors, COMSTAT& Stat) {
+  return ::ClearCommError(Device, &Errors, &Stat) != 0;
+}
+
 int32_t TRivuWin32Dispatcher::GetComState(TDcb& Record) {
   std::lock_guard Lock(DeviceMutex_);
   DCB D{};
-  D.DCBlength = sizeof D;
-  if (!Device_.Valid() || !::GetCommState(Device_.Get(), &D)) return -1;
+  if (!Device_.Valid() || !ReadDriverState(Device_.Get(), D)) return -1;
   windev::FromDcb(D, Record);
   return 0;
 }
@@ -146,18 +179,34 @@ int32_t TRivuWin32Dispatcher::GetComState(TDcb& Record) {
 int32_t TRivuWin32Dispatcher::SetComState(TDcb& Record) {
   std::lock_guard Lock(DeviceMutex_);
   if (!Device_.Valid()) return -oeInvalidHandle;
-  DCB D{};
-  D.DCBlength = sizeof D;
+  const HANDLE H = Device_.Get();
+  DCB Old{};
   // Fields the record does not own keep what the driver has.
-  if (!::GetCommState(Device_.Get(), &D)) {
+  if (!ReadDriverState(H, Old)) {
     NoteError(::GetLastError());
     return -LastError_.load();
   }
-  windev::ToDcb(Record, D);
-  if (!::SetCommState(Device_.Get(), &D)) {
+  DCB Asked = Old;
+  windev::ToDcb(Record, Asked);
+  // A driver may carry out part of a record before it refuses the rest, and
+  // one that takes the call may keep what it cannot do without a word: only
+  // a read-back tells. Either way the old state goes back.
+  if (!WriteDriverState(H, Asked)) {
     NoteError(::GetLastError());
+    WriteDriverState(H, Old);
     return -LastError_.load();
   }
+  DCB Got{};
+  DWORD Lines = 0;
+  const bool Unframed = !::GetCommModemStatus(H, &Lines);
+  if (!ReadDriverState(H, Got) || !windev::StateHeld(Asked, Got, Unframed)) {
+    WriteDriverState(H, Old);
+    LastError_ = oeInvalidParameter;
+    return -oeInvalidParameter;
+  }
+  Toggling_ = Asked.fRtsControl == RTS_CONTROL_TOGGLE;
+  InputHold_.SetLimits(InputLimits(Record, ReceiveQueueSize()));
+  WakeHeldOffInput();
   return 0;
 }
 
@@ -167,7 +216,7 @@ bool TRivuWin32Dispatcher::TakeDriverErrors(COMSTAT& Stat) {
   bool Ok = false;
   {
     std::lock_guard Lock(DeviceMutex_);
-    Ok = Device_.Valid() && ::ClearCommError(Device_.Get(), &Errors, &Stat);
+    Ok = Device_.Valid() && ClearDriverErrors(Device_.Get(), Errors, Stat);
   }
   if (Ok) PendingErrors_.fetch_or(Errors & 0x1F);
   return Ok;
@@ -241,5 +290,42 @@ int32_t TRivuWin32Dispatcher::FlushCom(int32_t Which) {
     }
   }
   GetQueue().Clear();
+  WakeHeldOffInput();
   return Result;
+}
+
+void TRivuWin32Dispatcher::DataWanted() {
+  if (InputHold_.HeldOff()) ::SetEvent(InputRoom_.Get());
+}
+
+void TRivuWin32Dispatcher::InputConsumed() {
+  if (InputHold_.MayResume(*this)) ::SetEvent(InputRoom_.Get());
+}
+
+void TRivuWin32Dispatcher::WakeHeldOffInput() {
+  if (InputHold_.HeldOff()) ::SetEvent(InputRoom_.Get());
+}
+
+bool TRivuWin32Dispatcher::ReportDeviceEvents(DWORD Events) {
+  uint32_t Report = Events & evStatusEvents;
+  // The driver's event for a line says it changed since the last wait.
+  uint8_t Moved = 0;
+  if (Events & evCts) Moved |= 0x10;
+  if (Events & evDsr) Moved |= 0x20;
+  if (Events & (evRing | evRing2)) Moved |= 0x40;
+  if (Events & evRlsd) Moved |= 0x80;
+  if (Moved) {
+    const uint8_t Lines = GetComModemLines();
+    const TLineReport R = LineReport(Moved, EventLines_.exchange(Lines), Lines);
+    Report = (Report & ~uint32_t(evCts | evDsr | evRlsd | evRing | evRing2)) | R.Events;
+    // Before the report, so that the reading it brings carries them.
+    if (R.Pulses) AddLinePulses(R.Pulses);
+  }
+  if (Report == 0) return true;
+  try {
+    GetQueue().Push(std::make_unique<TStatusBuffer>(Report));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }

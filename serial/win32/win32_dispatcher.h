@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "serial/dispatcher/dispatcher.h"
+#include "serial/dispatcher/input_hold.h"
 #include "serial/win32/win32_device.h"
 
 class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
@@ -58,6 +59,26 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   // Bytes the driver holds for reading; nothing when it cannot tell (a
   // device that has gone). Error bits found meanwhile wait for GetComError.
   std::optional<DWORD> DeviceInputQueued();
+  // True while the read thread is to leave received bytes to the driver
+  // (the flow limits, input_hold.h).
+  bool HoldOffInput() { return InputHold_.HoldOff(*this); }
+  // Signalled when a held-off read thread is to look again.
+  HANDLE InputRoomEvent() const { return InputRoom_.Get(); }
+  void DataWanted() override;
+  void InputConsumed() override;
+  // The status thread's report of one wait's events. Modem lines the driver
+  // says moved but that read as at the last report (or the start) give their
+  // delta bits; the events become a status item. False when no item could
+  // be made.
+  bool ReportDeviceEvents(DWORD Events);
+
+ protected:
+  // The driver's state and error calls, one place each, so that a test can stand in
+  // for a driver the platform under test does not have.
+  virtual bool ReadDriverState(HANDLE Device, DCB& Out);
+  virtual bool WriteDriverState(HANDLE Device, const DCB& In);
+  // ClearCommError.
+  virtual bool ClearDriverErrors(HANDLE Device, DWORD& Errors, COMSTAT& Stat);
 
  private:
   // Waits for an I/O thread to end at the close.
@@ -67,12 +88,18 @@ class TRivuWin32Dispatcher : public TRivuBaseDispatcher {
   // ClearCommError: its error bits join those found before; the driver's
   // queue counts go to Stat. False when the call failed.
   bool TakeDriverErrors(COMSTAT& Stat);
+  void WakeHeldOffInput();
 
   windev::THandle Device_;
-  windev::THandle Kill_, Serial_, Output_, OutFlush_;
+  windev::THandle PortHold_;  // while Device_ is open (windev::Open)
+  windev::THandle Kill_, Serial_, Output_, OutFlush_, InputRoom_;
   // Serialises one-shot device calls of any thread with the close.
   std::mutex DeviceMutex_;
   std::mutex ReadMutex_;
   std::atomic<int32_t> LastError_{0};
   std::atomic<uint32_t> PendingErrors_{0};
+  TInputHold InputHold_;
+  // The driver toggles RTS as this program asked (undone at the close).
+  bool Toggling_ = false;  // DeviceMutex_
+  std::atomic<uint8_t> EventLines_{0};
 };

@@ -100,7 +100,18 @@ void TReadThread::Execute() {
     Port.SetKillThreads();
   }
   const HANDLE Waits[2] = {Port.SerialEvent(), Port.KillEvent()};
+  const HANDLE RoomWaits[2] = {Port.InputRoomEvent(), Port.KillEvent()};
   while (!Stopping()) {
+    // Over the input limit: what arrives stays with the driver, whose
+    // throttle holds the far end, until the task has read enough. A driver
+    // that can no longer tell what it holds has its read report why.
+    if (Port.HoldOffInput() && Port.DeviceInputQueued()) {
+      if (::WaitForMultipleObjects(2, RoomWaits, FALSE, kReadWaitMs) == WAIT_FAILED) {
+        Result = ecDeviceRead;
+        Port.SetKillThreads();
+      }
+      continue;
+    }
     const DWORD W = ::WaitForMultipleObjects(2, Waits, FALSE, kReadWaitMs);
     if (Stopping()) break;
     if (W == WAIT_FAILED) {
@@ -140,7 +151,7 @@ void TReadThread::Execute() {
         Port.SetKillThreads();
         break;
       }
-    } while (DWORD(N) == Want && !Stopping());
+    } while (DWORD(N) == Want && !Stopping() && !Port.HoldOffInput());
     // Outside the read lock: a flush takes the input lock before it.
     if (MoveHere && Total > 0) Port.MoveReceivedBytes();
     if (Failed) {
@@ -285,13 +296,9 @@ void TStatusThread::Execute() {
     }
     Empty = 0;
     if (Events & evRxChar) ::SetEvent(Port.SerialEvent());
-    if (Events & evStatusEvents) {
-      try {
-        Port.GetQueue().Push(std::make_unique<TStatusBuffer>(uint32_t(Events)));
-      } catch (const std::bad_alloc&) {
-        Result = ecNoMem;
-        Port.SetKillThreads();
-      }
+    if ((Events & evStatusEvents) && !Port.ReportDeviceEvents(Events)) {
+      Result = ecNoMem;
+      Port.SetKillThreads();
     }
   }
   SetReturnValue(Result);

@@ -16,6 +16,17 @@ QImage Painted(const QImage& image) {
   return image.convertToFormat(QImage::Format_ARGB32);
 }
 
+// The largest difference of any channel, alpha included, of two images of one size.
+int WorstChannelDifference(const QImage& a, const QImage& b) {
+  int worst = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      for (int shift : {0, 8, 16, 24})
+        worst = std::max(worst, std::abs(int(a.pixel(x, y) >> shift & 0xff) -
+                                         int(b.pixel(x, y) >> shift & 0xff)));
+  return worst;
+}
+
 TEST(SkinPictures, AreWhatThePainterDraws) {
   struct Case {
     const char* name;
@@ -36,9 +47,14 @@ TEST(SkinPictures, AreWhatThePainterDraws) {
     for (int s = 0; s < tsCount; ++s)
       cases.push_back({"title button", TitleButtonPictures[k][s],
                        Painted(TSkinTheme::TitleButton(kinds[k], states[s]).toImage())});
-  for (const Case& c : cases)
-    EXPECT_EQ(ToQImage(c.data.Pixels()), c.painted)
+  // Within one level: the toolkit's blending rounds differently on some
+  // processors (its vector paths), while a changed painter moves far more.
+  for (const Case& c : cases) {
+    const QImage stored = ToQImage(c.data.Pixels());
+    ASSERT_EQ(stored.size(), c.painted.size()) << c.name;
+    EXPECT_LE(WorstChannelDifference(stored, c.painted), 1)
         << c.name << ": run zedazi-skin-pictures app/graphics/skin_pictures_data.cpp";
+  }
 }
 
 // The banner as another front-end stretches it stays within a few levels of
@@ -65,6 +81,18 @@ TEST(SkinPictures, BilinearStretchIsCloseToTheToolkits) {
   EXPECT_LE(worst, 48);
   // Scaling to its own size changes nothing.
   EXPECT_EQ(ScaleBilinear(banner, banner.Width, banner.Height), banner);
+}
+
+// A glyph grown for a larger scale keeps its colour up to its edge: the
+// transparent pixels beside it (black, alpha 0) only thin it out.
+TEST(SkinPictures, GrowingKeepsEdgeColoursOffTransparentPixels) {
+  const TPixels glyph{2, 1, {0xff3577c4, 0x00000000}};
+  const TPixels grown = ScaleBilinear(glyph, 4, 1);
+  ASSERT_EQ(grown.Width, 4);
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(grown.At(x, 0) & 0xffffff, 0x3577c4u) << x;
+  EXPECT_EQ(grown.At(0, 0) >> 24, 0xffu);
+  EXPECT_GT(grown.At(1, 0) >> 24, grown.At(2, 0) >> 24);
+  EXPECT_EQ(grown.At(3, 0), 0u);
 }
 
 }  // namespace

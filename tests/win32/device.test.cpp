@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "serial/errors/port_error_numbers.h"
 #include "serial/win32/win32_dispatcher.h"
 
 namespace {
@@ -189,6 +190,59 @@ TEST_F(EchoLine, LineSettingsReachTheDriverAndBytesStillFlow) {
   EXPECT_EQ(D.SetRts(true), 0);
   EXPECT_NE(Driver().fRtsControl, dcRtsToggle);
   D.DonePort();
+}
+
+namespace {
+
+// A driver with RTS toggle, which the compatibility layer's has not: it
+// keeps the toggle itself and hands the rest of each state to the real
+// driver. Swallowing, it takes the toggle without a word and keeps none.
+class TToggleDriver : public TRivuWin32Dispatcher {
+ public:
+  using TRivuWin32Dispatcher::TRivuWin32Dispatcher;
+  ~TToggleDriver() override { Shutdown(); }
+  std::atomic<bool> Swallow{false};
+  std::atomic<bool> Toggling{false};
+  std::atomic<int> LastRtsWritten{-1};
+
+ protected:
+  bool ReadDriverState(HANDLE Device, DCB& Out) override {
+    if (!TRivuWin32Dispatcher::ReadDriverState(Device, Out)) return false;
+    if (Toggling) Out.fRtsControl = RTS_CONTROL_TOGGLE;
+    return true;
+  }
+  bool WriteDriverState(HANDLE Device, const DCB& In) override {
+    LastRtsWritten = int(In.fRtsControl);
+    DCB Real = In;
+    const bool Toggle = In.fRtsControl == RTS_CONTROL_TOGGLE;
+    if (Toggle) Real.fRtsControl = RTS_CONTROL_DISABLE;
+    if (!TRivuWin32Dispatcher::WriteDriverState(Device, Real)) return false;
+    if (!Swallow) Toggling = Toggle;
+    return true;
+  }
+};
+
+}  // namespace
+
+// The driver keeps a mode past the close: the next program to open the port
+// would find RTS toggling that it never asked for.
+TEST_F(EchoLine, Rs485IsSwitchedOffAtTheCloseAndRefusedWhereNotHeld) {
+  for (const bool Swallow : {false, true}) {
+    SCOPED_TRACE(Swallow ? "driver swallows the toggle" : "driver toggles");
+    TToggleDriver D(nullptr);
+    D.Swallow = Swallow;
+    ASSERT_EQ(Open(D), 0);
+    // The port is this tool's while open, also to the ports dialog's look.
+    EXPECT_EQ(windev::TrialOpen(Path), oeAccessDenied);
+    // Where not held: refused, and the state before it written back.
+    EXPECT_EQ(D.SetRS485Mode(true), Swallow ? -oeInvalidParameter : 0);
+    EXPECT_EQ(D.Toggling.load(), !Swallow);
+    EXPECT_EQ(D.SetRts(true), Swallow ? 0 : 1);  // 1: the driver's line
+    D.DonePort();
+    EXPECT_FALSE(D.Toggling.load());
+    EXPECT_NE(D.LastRtsWritten.load(), RTS_CONTROL_TOGGLE);
+    EXPECT_EQ(windev::TrialOpen(Path), 0);
+  }
 }
 
 // Last: the line hangs up, and the echo end gives the link a fresh line.

@@ -1,5 +1,6 @@
 #include "app/qt/skin/progress_bar.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -47,6 +48,8 @@ int TSkinProgressBar::FillWidth() const {
 
 void TSkinProgressBar::Changed() {
   setAccessibleDescription(Caption());
+  QAccessibleValueChangeEvent event(this, position_);
+  QAccessible::updateAccessibility(&event);
   update();
 }
 

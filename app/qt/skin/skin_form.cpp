@@ -5,6 +5,7 @@
 #include <QShortcut>
 #include <memory>
 
+#include "app/accessible_names.h"
 #include "app/qt/skin/child.h"
 #include "app/qt/skin/theme.h"
 #include "app/qt/skin/title_bar.h"
@@ -52,14 +53,28 @@ void TSkinForm::ShowWindowMenu(QPoint globalPos) {
   QWidget* w = window();
   const bool maximized = w->isMaximized();
   QMenu menu(this);
-  menu.addAction(QStringLiteral("&Restore"), this, &TSkinForm::ToggleMaximized)
-      ->setEnabled(maximized);
-  menu.addAction(QStringLiteral("Mi&nimize"), w, &QWidget::showMinimized);
-  menu.addAction(QStringLiteral("Ma&ximize"), this, &TSkinForm::ToggleMaximized)
-      ->setEnabled(!maximized);
-  menu.addSeparator();
-  QAction* close = menu.addAction(QStringLiteral("&Close"), w, &QWidget::close);
-  close->setShortcut(QKeySequence(QStringLiteral("Alt+F4")));
+  using AccessibleNames::TWindowCommand;
+  for (const auto& c : AccessibleNames::WindowCommands) {
+    if (c.Command == TWindowCommand::Close) menu.addSeparator();
+    QAction* action = menu.addAction(QString::fromUtf8(c.MenuCaption));
+    if (*c.Shortcut) action->setShortcut(QKeySequence(QString::fromUtf8(c.Shortcut)));
+    switch (c.Command) {
+      case TWindowCommand::Restore:
+        action->setEnabled(maximized);
+        connect(action, &QAction::triggered, this, &TSkinForm::ToggleMaximized);
+        break;
+      case TWindowCommand::Minimize:
+        connect(action, &QAction::triggered, w, &QWidget::showMinimized);
+        break;
+      case TWindowCommand::Maximize:
+        action->setEnabled(!maximized);
+        connect(action, &QAction::triggered, this, &TSkinForm::ToggleMaximized);
+        break;
+      case TWindowCommand::Close:
+        connect(action, &QAction::triggered, w, &QWidget::close);
+        break;
+    }
+  }
   menu.exec(globalPos);
 }
 

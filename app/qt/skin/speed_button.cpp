@@ -34,6 +34,8 @@ TSpeedButton::TSpeedButton(QWidget* parent) : QAbstractButton(parent) {
 
 void TSpeedButton::SetCaption(const QString& caption) {
   setText(caption);
+  // Read without the blanks that space the caption on the face.
+  setAccessibleName(caption.trimmed());
   repaint();
 }
 

@@ -5,6 +5,7 @@
 #include <QWindow>
 #include <span>
 
+#include "app/accessible_names.h"
 #include "app/form1_layout.h"
 #include "app/graphics/bitmap.h"
 #include "app/graphics/glyph_data.h"
@@ -19,17 +20,19 @@ constexpr int kIconLeft = Form1Layout::TitleIconLeft;
 constexpr int kTitleLeft = Form1Layout::TitleTextLeft;
 
 QString Tip(TTitleButtonKind kind) {
+  using AccessibleNames::Name;
+  using AccessibleNames::TWindowCommand;
   switch (kind) {
     case TTitleButtonKind::Menu:
-      return QStringLiteral("Window menu");
+      return QString::fromUtf8(AccessibleNames::WindowMenu);
     case TTitleButtonKind::Close:
-      return QStringLiteral("Close");
+      return QString::fromUtf8(Name(TWindowCommand::Close));
     case TTitleButtonKind::Maximize:
-      return QStringLiteral("Maximize");
+      return QString::fromUtf8(Name(TWindowCommand::Maximize));
     case TTitleButtonKind::Restore:
-      return QStringLiteral("Restore");
+      return QString::fromUtf8(Name(TWindowCommand::Restore));
     case TTitleButtonKind::Minimize:
-      return QStringLiteral("Minimize");
+      return QString::fromUtf8(Name(TWindowCommand::Minimize));
   }
   return {};
 }
