@@ -97,7 +97,8 @@ source "$root/tests/win32/installer.sh"
 test_desktop() {
   echo "== Desktop"
   mkdir -p "$root/build/windows/shots"
-  "$root/tests/win32/desktop_walk.sh" "$win/app/zedazi.exe" "$exe" "$boxsim" "$grab" \
+  "$root/tests/win32/desktop_walk.sh" "$win/app/zedazi.exe" "$exe" \
+    "$win/tests/win32/read_window.exe" "$boxsim" "$grab" \
     --shots "$root/build/windows/shots" >"$work/desktop.log" 2>&1 ||
     { cat "$work/desktop.log" >&2; echo "test-windows: the desktop walk failed" >&2; exit 1; }
   grep -E '^(walk|refusal|closing):' "$work/desktop.log"

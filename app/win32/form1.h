@@ -17,13 +17,12 @@
 #include "app/graphics/skin_pictures.h"
 #include "app/win32/accessible.h"
 #include "app/win32/dpi.h"
+#include "app/win32/window_view.h"
 #include "app/win32/windows_api.h"
 #include "download/content_type.h"
 #include "serial/component/com_port.h"
 
-class TWindowView;
-
-class TForm1 : private TForm1Controls, private TAccessibleParts {
+class TForm1 : private TForm1Controls, private TAccessibleParts, public TViewWindow {
  public:
   TForm1();
   ~TForm1() override;

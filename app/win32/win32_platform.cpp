@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/application.h"
@@ -15,9 +16,15 @@ namespace {
 // A job for the window's thread: Send and Deliver, whose waits the shared
 // code keeps.
 constexpr UINT kJobMessage = WM_APP + 0x100;
+// The boundary ProcessPendingEvents posts behind what is queued; its WPARAM
+// tells one pump's from another's.
+constexpr UINT kMarkMessage = WM_APP + 0x101;
 
 // The hidden windows of each thread, which ProcessPendingEvents drains.
 thread_local std::vector<HWND> ThreadWindows;
+// The marks run so far on this thread, by whichever loop took them.
+thread_local std::vector<std::pair<HWND, WPARAM>> MarksRun;
+thread_local WPARAM LastMark = 0;
 
 LRESULT CALLBACK ComWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
 
@@ -86,6 +93,10 @@ LRESULT CALLBACK ComWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam)
     const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(LParam);
     SetWindowLongPtrW(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
   }
+  if (Msg == kMarkMessage) {
+    MarksRun.emplace_back(Wnd, WParam);
+    return 0;
+  }
   if (Msg == WM_DESTROY) {
     // Jobs still queued are freed unrun; their senders have given up or will.
     MSG m;
@@ -108,15 +119,31 @@ std::unique_ptr<TNotifyWindow> TWin32SerialPlatform::CreateNotifyWindow(TWindowP
 }
 
 void TWin32SerialPlatform::ProcessPendingEvents() {
-  // A copy: a message may close a port and so destroy its window.
-  const std::vector<HWND> windows = ThreadWindows;
+  // Only what is queued now runs. A close asked for inside a trigger event
+  // posts its next step again until the event has returned; draining each
+  // window until it is empty would take that step for ever. A mark posted
+  // behind each window's messages is the boundary: one thread's posted
+  // messages come out in the order they went in, so everything before the mark
+  // was there when this call began. Taking a snapshot of the queue instead
+  // would reorder: a pump nested in one of its messages would run later
+  // messages before the snapshot's rest. A nested pump, or a dialog's loop,
+  // may run this mark first; it is noted where it runs, and this loop stops.
+  const WPARAM mark = ++LastMark;
+  std::vector<HWND> windows;
+  for (HWND wnd : ThreadWindows)
+    if (PostMessageW(wnd, kMarkMessage, mark, 0)) windows.push_back(wnd);
+  const auto passed = [mark](HWND Wnd) {
+    return std::find(MarksRun.begin(), MarksRun.end(), std::pair{Wnd, mark}) != MarksRun.end();
+  };
   for (HWND wnd : windows) {
     MSG m;
+    // A message may close a port and so destroy its window, and its mark.
     while (std::find(ThreadWindows.begin(), ThreadWindows.end(), wnd) != ThreadWindows.end() &&
-           PeekMessageW(&m, wnd, 0, 0, PM_REMOVE)) {
+           !passed(wnd) && PeekMessageW(&m, wnd, 0, 0, PM_REMOVE)) {
       DispatchMessageW(&m);
     }
   }
+  std::erase_if(MarksRun, [mark](const auto& Run) { return Run.second == mark; });
 }
 
 void TWin32SerialPlatform::ShowBackgroundError(const std::string& Text) {

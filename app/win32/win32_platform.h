@@ -16,12 +16,13 @@ class TWin32SerialPlatform : public TSerialPlatform {
   void SetOwner(HWND Owner) { owner_ = Owner; }
 
   std::unique_ptr<TNotifyWindow> CreateNotifyWindow(TWindowProc Proc) override;
-  // Runs the messages queued for the calling thread's notification windows,
-  // and nothing else, so that neither a click nor the download task's updates
-  // run in the middle of a close.
+  // Runs the messages queued for the calling thread's notification windows
+  // before the call, and nothing else, so that neither a click nor the
+  // download task's updates run in the middle of a close, and a message that
+  // posts itself again runs once.
   void ProcessPendingEvents() override;
-  // Posted to the user-interface thread, which shows the error box without
-  // blocking anyone.
+  // A thread of its own shows the error box: the caller does not wait for the
+  // user.
   void ShowBackgroundError(const std::string& Text) override;
   // The port selection dialog, modal; 0 when cancelled or closed.
   int PromptForPort() override;

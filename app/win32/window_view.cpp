@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/controls_logic.h"
-#include "app/win32/form1.h"
 #include "app/win32/wide.h"
 
 namespace {
@@ -43,7 +42,7 @@ UINT ViewJobMessage() {
   return Msg;
 }
 
-TWindowView::TWindowView(TForm1& Form, std::function<void()> TaskEnded)
+TWindowView::TWindowView(TViewWindow& Form, std::function<void()> TaskEnded)
     : form_(Form), taskEnded_(std::move(TaskEnded)), windowThread_(GetCurrentThreadId()) {}
 
 void TWindowView::Post(std::function<void()> F, bool Wait) {
@@ -51,7 +50,10 @@ void TWindowView::Post(std::function<void()> F, bool Wait) {
   job->Run = std::move(F);
   // The window holds one reference while the message is queued.
   auto* queued = new std::shared_ptr<TJob>(job);
-  if (!PostMessageW(form_.Handle(), ViewJobMessage(), 0, reinterpret_cast<LPARAM>(queued))) {
+  // No window is no target: a null one would post to this very thread, and
+  // the wait would never end.
+  const HWND wnd = form_.Handle();
+  if (!wnd || !PostMessageW(wnd, ViewJobMessage(), 0, reinterpret_cast<LPARAM>(queued))) {
     delete queued;  // the window is gone: nothing to take effect on
     return;
   }

@@ -8,12 +8,26 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "app/win32/windows_api.h"
 #include "download/download_view.h"
 
-class TForm1;
+// What the view drives on the window, on the window's thread. The window's
+// procedure hands each ViewJobMessage to TWindowView::RunJob.
+class TViewWindow {
+ public:
+  virtual HWND Handle() const = 0;
+  virtual void AddLine(const std::string& Line) = 0;
+  virtual void SetProgress(std::optional<int> Position, std::optional<int> Min,
+                           std::optional<int> Max) = 0;
+  virtual void ProgressStepBy(int Delta) = 0;
+  virtual std::optional<ContentType> CheckedContentType() const = 0;
+
+ protected:
+  ~TViewWindow() = default;
+};
 
 // The window message that carries a view job; its LPARAM is the job. A
 // registered number: no other sender uses it.
@@ -22,7 +36,7 @@ UINT ViewJobMessage();
 class TWindowView : public TDownloadView {
  public:
   // TaskEnded runs on the window's thread right after the task's TaskDone.
-  TWindowView(TForm1& Form, std::function<void()> TaskEnded);
+  TWindowView(TViewWindow& Form, std::function<void()> TaskEnded);
 
   void AddLine(std::string_view Line) override;
   void SetProgressPosition(int64_t Position) override;
@@ -51,7 +65,7 @@ class TWindowView : public TDownloadView {
   void Call(std::function<void()> F);
   void Post(std::function<void()> F, bool Wait);
 
-  TForm1& form_;
+  TViewWindow& form_;
   std::function<void()> taskEnded_;
   DWORD windowThread_;
   std::atomic<bool> closing_{false};

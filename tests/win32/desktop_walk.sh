@@ -1,25 +1,31 @@
 #!/usr/bin/env bash
 # The Windows window end to end under Wine and an X server, driven like a user
 # with xdotool against the box simulator on COM7:
-#   walk     Connect, pick COM7 in "Select Port", Channels, Receive, type a name
-#            in the save dialog; the file must equal what zedazi-recv.exe saves
-#            from another simulator run. Then DisCnct, and close by the title
-#            bar's close button: exit code 0.
+#   walk     Receive before Connect, Connect, pick COM7 in "Select Port",
+#            Channels, Receive, Receive again while the save dialog is open,
+#            type a name in it; the file must equal what zedazi-recv.exe saves
+#            from another simulator run, and the log reads back, byte for
+#            byte, what the commands write and the lines zedazi-recv.exe
+#            printed. Then DisCnct, a Connect whose port dialog is cancelled
+#            (the error box's text), and close by the title bar's close
+#            button: exit code 0.
 #   refusal  the box refuses the request: its "Error" box opens, and DisCnct
 #            still works while it is open (Connect then asks for a port again).
 #   closing  the window closed in mid-download ends at once, exit code 0, and
 #            saves nothing.
-# Usage: desktop_walk.sh ZEDAZI_EXE RECV_EXE BOXSIM SCREEN_GRAB [--shots DIR]
+# READ_WINDOW (tests/win32/read_window.cpp) reads the window's texts back.
+# Usage: desktop_walk.sh ZEDAZI_EXE RECV_EXE READ_WINDOW BOXSIM SCREEN_GRAB [--shots DIR]
 # Runs in the Wine prefix of $WINEPREFIX (scripts/test-windows.sh makes one).
 set -euo pipefail
 
-if (($# < 4)); then
-  echo "usage: $0 ZEDAZI_EXE RECV_EXE BOXSIM SCREEN_GRAB [--shots DIR]" >&2
+if (($# < 5)); then
+  echo "usage: $0 ZEDAZI_EXE RECV_EXE READ_WINDOW BOXSIM SCREEN_GRAB [--shots DIR]" >&2
   exit 2
 fi
-zedazi=$(realpath "$1") recv=$(realpath "$2") boxsim=$(realpath "$3") grab=$(realpath "$4")
+zedazi=$(realpath "$1") recv=$(realpath "$2") reader=$(realpath "$3") boxsim=$(realpath "$4")
+grab=$(realpath "$5")
 shots=""
-if [ "${5:-}" = "--shots" ]; then shots=$(realpath "${6:?--shots needs a folder}"); fi
+if [ "${6:-}" = "--shots" ]; then shots=$(realpath "${7:?--shots needs a folder}"); fi
 : "${WINEPREFIX:?the Wine prefix to run in}"
 
 source "$(dirname "$(realpath "$0")")/../support/walk.sh"
@@ -80,10 +86,30 @@ pick_port() {
   wait_for no_window '^Select Port$' || fail "the port dialog stayed open"
 }
 ended() { ! kill -0 "$zedazi_pid" 2>/dev/null; }
+# The window's texts as it holds them: the log (each line break an LF), the
+# Connect button's caption, a message box's text.
+title='TAVO Zedazi V1.30'
+log_text() { wine "$reader" window "$title" Edit 2>/dev/null; }
+caption() { wine "$reader" window "$title" Button 101 2>/dev/null; }
+box_text() { wine "$reader" box "$1" 2>/dev/null; }
+# The dot keeps a trailing line break in the comparison.
+log_is() { [ "$(log_text && echo .)" = "$1." ]; }
+caption_is() { [ "$(caption)" = "$1" ]; }
+box_is() { [ "$(box_text "$1")" = "$2" ]; }
+# Waits for the log to read WANT, and the Connect button CAPTION when given.
+expect_log() {
+  wait_for log_is "$1" || fail "the log reads $(printf %q "$(log_text)"), not $(printf %q "$1")"
+  [ -z "${2:-}" ] || wait_for caption_is "$2" ||
+    fail "the Connect button reads $(printf %q "$(caption)"), not $(printf %q "$2")"
+}
+# The lines zedazi-recv.exe printed, from the first matching FROM to the first
+# matching TO, with LF line ends.
+recv_lines() { tr -d '\r' <"$work/recv.log" | sed -n "/$1/,/$2/p"; }
 size_is() {
   eval "$(xdotool getwindowgeometry --shell --prefix NOW_ "$WID")"
   [ "${NOW_WIDTH}x$NOW_HEIGHT" = "$1" ]
 }
+box_gone() { ! wine "$reader" box "$title" >/dev/null 2>&1; }
 maximised() {
   eval "$(xdotool getwindowgeometry --shell --prefix NOW_ "$WID")"
   [ "$NOW_X" = 0 ] && [ "$NOW_Y" = 0 ] && ((NOW_WIDTH > 477 && NOW_HEIGHT > 382))
@@ -92,8 +118,9 @@ maximised() {
 walk() {
   echo "== reference file from zedazi-recv.exe"
   start_box com9 "$work/ref-box.log" --once
+  # Its log lines alone on standard output, for the window's to match.
   wine "$recv" --port COM9 --type channels --output "$(wine_path "$work/ref.tcn")" --quiet \
-    >"$work/recv.log" 2>&1 || fail "zedazi-recv.exe failed"
+    >"$work/recv.log" 2>"$work/recv-errors.log" || fail "zedazi-recv.exe failed"
 
   echo "== zedazi.exe against the simulator on COM7"
   # Not --once: a box that goes away right after the download is a device
@@ -101,8 +128,11 @@ walk() {
   start_box com7 "$work/box.log"
   mkdir "$work/out"
   start_window "$work/out"
+  click 76 288  # Receive
+  expect_log "Please, connect first" " Connect"
   click 76 240  # Connect
   pick_port COM7
+  expect_log "Port opened" " DisCnct"
   click 15 123  # Channels
   xdotool mousemove --sync $((X + 300)) $((Y + 200))
   shoot window-windows.png
@@ -110,17 +140,44 @@ walk() {
   wait_for grep -q "PACKET_OK for packet 001" "$work/box.log" || fail "the download did not start"
   local save
   save=$(window_named '^Save As$') || fail "no save dialog"
-  xdotool windowfocus --sync "$save"
-  # The dialog opens in the working folder, so a bare name lands there.
+  # The task's lines so far are the receiver's, up to the save.
+  expect_log "$(recv_lines '^Waiting for STB' '^Communication END OK')"
+  # Below the window, out of the way of its buttons: a second Receive while
+  # the task waits.
+  xdotool windowmove --sync "$save" "$X" $((Y + HEIGHT + 10))
+  click 76 288  # Receive
+  expect_log "Task is already running!!!"
+  # Back to the dialog by a click on its "File name:" label, and into the
+  # name box, which lost the focus to the click (Alt+N). The dialog opens in
+  # the working folder, so a bare name lands there.
+  eval "$(xdotool getwindowgeometry --shell --prefix SAVE_ "$save")"
+  xdotool mousemove --sync $((SAVE_X + 30)) $((SAVE_Y + SAVE_HEIGHT - 52)) click 1
+  xdotool key alt+n
   xdotool type --delay 20 list
   xdotool key Return
   wait_for test -f "$work/out/list.tcn" || fail "nothing saved"
   wait_for grep -q "download completed" "$work/box.log" || fail "the box did not finish"
   wait_for cmp -s "$work/ref.tcn" "$work/out/list.tcn" || fail "the saved file differs from the reference"
+  expect_log "Task is already running!!!
+$(recv_lines '^Download task terminated' '^Download task terminated')"
 
   click 76 240  # DisCnct
-  sleep 0.5
+  expect_log "Port closed" " Connect"
   ended && fail "zedazi.exe ended early"
+  # Connect with the port dialog cancelled: the component's refusal in the
+  # error box, over an empty log.
+  click 76 240
+  local dialog box
+  dialog=$(window_named '^Select Port$') || fail "no port dialog"
+  xdotool windowfocus --sync "$dialog"
+  xdotool key --delay 50 Tab space  # from OK to Cancel
+  wait_for box_is "$title" "The ComNumber property of the TRivuComPort has not been set." ||
+    fail "the error box reads $(printf %q "$(box_text "$title")")"
+  box=$(xdotool search --onlyvisible --name "^$title\$" | grep -vx "$WID" | head -1)
+  xdotool windowfocus --sync "$box"
+  xdotool key Return
+  wait_for box_gone || fail "the error box did not close"
+  expect_log "" " Connect"
   # Maximise fills the work area (Wine's idea of the screen, which may be
   # smaller than the X screen); restore gives the designed size back.
   click 421 30
@@ -131,7 +188,7 @@ walk() {
   click 453 30  # the title bar's close button
   wait_for ended || fail "zedazi.exe did not end on close"
   wait "$zedazi_pid" || fail "zedazi.exe exited with an error"
-  echo "walk: $(stat -c %s "$work/out/list.tcn") bytes saved, equal to the reference; maximised and restored; exit code 0"
+  echo "walk: $(stat -c %s "$work/out/list.tcn") bytes saved, equal to the reference; log, caption and error box read back; maximised and restored; exit code 0"
 }
 
 refusal() {
