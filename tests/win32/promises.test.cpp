@@ -22,7 +22,9 @@ class TLine {
     const char* Com = std::getenv("ZEDAZI_TEST_ECHO_COM");
     if (!Com || !*Com) return;
     Path_ = std::string("\\\\.\\") + Com;
-    Ready_ = D_.InitPort(Path_, 115200, 0, 8, 1, 16384, 16384, 1) == 0;
+    // A test before may have hung the line up; the far end takes its link
+    // again a moment later.
+    Ready_ = WaitUntil([&] { return D_.InitPort(Path_, 115200, 0, 8, 1, 16384, 16384, 1) == 0; });
     EXPECT_TRUE(Ready_) << Path_;
   }
   bool Ready() const { return Ready_; }
