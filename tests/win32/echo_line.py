@@ -2,7 +2,7 @@
 """The far end for the Windows device tests: a pseudo-terminal linked at the
 path given, sending back every byte it receives. The bytes HANG-UP-NOW hang
 the line up (the master closes, as an unplugged adapter would); a fresh line
-takes the link a moment later."""
+takes the link a moment later, and until then there is none."""
 import os
 import pty
 import sys
@@ -33,6 +33,10 @@ def serve(link):
             continue
         seen = (seen + data)[-len(HANG_UP):]
         if seen == HANG_UP:
+            # The link goes first: once the master closes, another program
+            # may be given this terminal's name, and an open through a stale
+            # link would reach that program's line instead of ours.
+            os.unlink(link)
             os.close(master)
             return
         os.write(master, data)
